@@ -1,0 +1,38 @@
+# Two builds from one tree: build/native (Linux, emulated Windows, unit tests)
+# and build/win32 (MinGW-w64 i686: the DLL and the tests that run under Wine).
+JOBS ?= $(shell nproc)
+NATIVE := build/native
+WIN32 := build/win32
+
+.PHONY: all deps native win32 dll test test-native test-wine clean
+
+all: dll
+
+deps:
+	@./scripts/install-deps
+
+native: deps
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(NATIVE) -j $(JOBS)
+
+win32: deps
+	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build $(WIN32) -j $(JOBS)
+
+dll: win32
+	@test -f dist/Skerrow.dll && echo "dist/Skerrow.dll"
+
+test-native: native
+	cd $(NATIVE) && ctest --output-on-failure -L native
+
+test-wine: win32
+	cd $(WIN32) && ctest --output-on-failure -L wine
+
+# Every test of both builds; ctest's summary closes the output.
+test: native win32
+	@cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
+	cd ../../$(WIN32) && ctest --output-on-failure -L wine; w=$$?; \
+	test $$n -eq 0 && test $$w -eq 0
+
+clean:
+	rm -rf build dist

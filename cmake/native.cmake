@@ -1,0 +1,16 @@
+# Native Linux build: the engine linked with the in-memory emulation of the
+# Windows calls it makes, and the unit tests.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB EMULATION_SOURCES CONFIGURE_DEPENDS src/platform/emulation/*.cpp)
+add_library(platform_emulation STATIC ${EMULATION_SOURCES})
+target_include_directories(platform_emulation PUBLIC src)
+
+file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
+  tests/conformance/*.cpp tests/native/*.cpp tests/support/*.cpp tests/support/native/*.cpp)
+add_executable(skerrow_tests ${TEST_SOURCES} ${ENGINE_TEST_HOOKS}
+  $<TARGET_OBJECTS:skerrow_engine>)
+target_include_directories(skerrow_tests PRIVATE src tests)
+target_link_libraries(skerrow_tests PRIVATE platform_emulation GTest::gtest GTest::gtest_main)
+gtest_discover_tests(skerrow_tests PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)
