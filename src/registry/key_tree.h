@@ -8,17 +8,17 @@
 // ancestor along the key's stored name that this leaves without sub-keys and
 // values, up to the first one that is not empty; the key behind the parent
 // handle is never deleted. Returns false at once, touching nothing, when the
-// key is not writable; otherwise closes |key| and returns whether the key
-// itself was deleted, whatever the pruning did.
+// key is not writable or has no name of its own (it wraps its parent, or
+// names it by the empty path); otherwise closes |key| and returns whether the
+// key itself was deleted, whatever the pruning did.
 bool DeleteKeyTree(RegKeyW& key, bool prune);
 
 // Copies every sub-key (recursively) and value of the open |source| into the
 // key |destination_name| below |destination_parent|, created if missing.
 // Merges: other destination content stays. Parts that cannot be copied are
-// skipped. False only when the source is not open or the destination cannot
-// be created or opened.
-bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent,
-                 const char16_t* destination_name);
+// skipped. False only when the source is not open, |destination_name| is
+// null, or the destination cannot be created or opened.
+bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* destination_name);
 
 // True when the open |key| has neither sub-keys nor values (the default
 // value counts as a value). False when it cannot be queried.

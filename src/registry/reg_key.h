@@ -32,8 +32,10 @@ class RegKeyW {
   // even if opening the key itself failed.
   virtual bool IsWritable();
   // The value as text in a buffer shared by all keys, valid until the next
-  // GetString on any key; never null, the empty text on failure. Always
-  // NUL-terminated inside the buffer. REG_EXPAND_SZ is expanded.
+  // GetString on any key; never null. REG_SZ as stored, REG_EXPAND_SZ
+  // expanded; the empty text for other types, on failure, and when the data
+  // or its expansion does not fit. Always NUL-terminated inside the buffer:
+  // unterminated data that fills it loses its last character.
   virtual const char16_t* GetString(const char16_t* name);
   // The REG_DWORD value; 0xFFFFFFFF when missing or of another type.
   virtual win::DWORD GetDword(const char16_t* name);
@@ -69,4 +71,9 @@ class RegKeyW {
   win::HKEY key_ = nullptr;
   win::REGSAM access_ = 0;
   WideStr name_;
+
+  // Shared by every key for the life of the process; see GetString and
+  // GetBinary.
+  static char16_t string_buffer_[kStringCapacity];
+  static win::BYTE data_buffer_[kDataCapacity];
 };

@@ -1,0 +1,151 @@
+#include "registry/key_tree.h"
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// What RegQueryInfoKeyW is assumed to report when it does not answer.
+constexpr win::DWORD kDefaultNameLength = 260;
+constexpr win::DWORD kDefaultDataSize = 260;
+// Bytes kept free behind copied value data.
+constexpr std::size_t kSpare = sizeof(char16_t);
+// So that the data buffer with its spare unit stays countable in 32 bits.
+constexpr win::DWORD kLargestData = 0xFFFFFFFFu - kSpare;
+
+// Room for names of up to |longest| characters and their terminator.
+class NameBuffer {
+ public:
+  explicit NameBuffer(win::DWORD longest)
+      : capacity_(longest < 0xFFFFFFFFu ? longest + 1 : longest), text_(new char16_t[capacity_]) {}
+  char16_t* text() { return text_.get(); }
+  win::DWORD capacity() const { return capacity_; }
+
+ private:
+  win::DWORD capacity_;
+  std::unique_ptr<char16_t[]> text_;
+};
+
+// After |name| was deleted below |parent|: deletes its nearest ancestor along
+// the name when that has become empty, and so on upwards. The first level of
+// the name is the highest it can reach.
+void PruneEmptyAncestors(win::HKEY parent, const WideStr& name) {
+  const char16_t* text = name.get();
+  int end = name.Length();
+  // A trailing backslash names no further level.
+  while (end > 1 && text[end - 1] == u'\\') --end;
+  int cut = end - 1;
+  while (cut > 0 && text[cut] != u'\\') --cut;
+  if (cut <= 0) return;
+
+  const WideStr ancestor_name = WideStr::Left(cut, name);
+  // Fixed mask, no view flag: the ancestor is reached the way the caller's
+  // parent handle sees it.
+  RegKeyW ancestor(parent, ancestor_name.get(), win::KEY_ALL_ACCESS, false);
+  if (!ancestor.handle()) return;
+  win::DWORD sub_keys = 0;
+  win::DWORD values = 0;
+  if (win::RegQueryInfoKeyW(ancestor.handle(), nullptr, nullptr, nullptr, &sub_keys, nullptr,
+                            nullptr, &values, nullptr, nullptr, nullptr,
+                            nullptr) == win::ERROR_SUCCESS &&
+      sub_keys == 0 && values == 0) {
+    DeleteKeyTree(ancestor, true);
+  }
+}
+
+}  // namespace
+
+bool DeleteKeyTree(RegKeyW& key, bool prune) {
+  if (!key.IsWritable()) return false;
+  // A key that wraps its parent (or names it by the empty path) would delete
+  // the key behind the parent handle: refused, the key left as it is.
+  if (!key.name() || key.name()[0] == u'\0') return false;
+
+  win::DWORD sub_keys = 0;
+  win::DWORD longest = kDefaultNameLength;
+  if (key.handle()) {
+    win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest, nullptr,
+                          nullptr, nullptr, nullptr, nullptr, nullptr);
+  }
+  {
+    NameBuffer child_name(longest);
+    // From the highest index down, so that the indices still to visit stay
+    // valid while children disappear.
+    for (win::DWORD index = sub_keys; index-- > 0;) {
+      if (win::RegEnumKeyW(key.handle(), index, child_name.text(), child_name.capacity()) !=
+          win::ERROR_SUCCESS) {
+        break;
+      }
+      RegKeyW child(key.handle(), child_name.text(), key.access(), false);
+      // A child left behind shows as the failure to delete the key itself.
+      DeleteKeyTree(child, false);
+    }
+  }
+
+  const win::HKEY parent = key.parent();
+  const WideStr name(key.name());
+  key.Close();  // the handle goes before the key does
+  const bool deleted = win::RegDeleteKeyW(parent, name.get()) == win::ERROR_SUCCESS;
+  if (deleted && prune) PruneEmptyAncestors(parent, name);
+  return deleted;
+}
+
+bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* destination_name) {
+  if (!source.handle() || !destination_name) return false;
+  RegKeyW destination(destination_parent, destination_name, win::KEY_ALL_ACCESS, true);
+  if (!destination.handle()) return false;
+
+  win::DWORD sub_keys = 0;
+  win::DWORD longest_sub_key = kDefaultNameLength;
+  win::DWORD values = 0;
+  win::DWORD longest_value_name = kDefaultNameLength;
+  win::DWORD largest_data = kDefaultDataSize;
+  win::RegQueryInfoKeyW(source.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest_sub_key,
+                        nullptr, &values, &longest_value_name, &largest_data, nullptr, nullptr);
+
+  {
+    NameBuffer child_name(longest_sub_key);
+    for (win::DWORD index = sub_keys; index-- > 0;) {
+      if (win::RegEnumKeyW(source.handle(), index, child_name.text(), child_name.capacity()) !=
+          win::ERROR_SUCCESS) {
+        break;
+      }
+      RegKeyW child(source.handle(), child_name.text(), source.access(), false);
+      CopyKeyTree(child, destination.handle(), child_name.text());
+    }
+  }
+
+  NameBuffer value_name(longest_value_name);
+  // A value that grew meanwhile no longer fits and is skipped. Behind the
+  // data a spare unit: RegSetValueExW looks one character past string data
+  // and counts a NUL there as stored data; a non-NUL one keeps texts stored
+  // without a terminator exactly as they were, and the look inside the buffer.
+  const win::DWORD data_capacity = largest_data < kLargestData ? largest_data : kLargestData;
+  const std::unique_ptr<win::BYTE[]> data(new win::BYTE[std::size_t{data_capacity} + kSpare]);
+  for (win::DWORD index = values; index-- > 0;) {
+    win::DWORD name_length = value_name.capacity();
+    win::DWORD data_size = data_capacity;
+    win::DWORD type = win::REG_NONE;
+    if (win::RegEnumValueW(source.handle(), index, value_name.text(), &name_length, nullptr, &type,
+                           data.get(), &data_size) != win::ERROR_SUCCESS ||
+        data_size > data_capacity) {
+      continue;
+    }
+    std::memset(data.get() + data_size, 0xFF, kSpare);
+    win::RegSetValueExW(destination.handle(), value_name.text(), 0, type, data.get(), data_size);
+  }
+  destination.Close();
+  return true;
+}
+
+bool IsKeyEmpty(RegKeyW& key) {
+  if (!key.handle()) return false;
+  win::DWORD sub_keys = 0;
+  win::DWORD values = 0;
+  if (win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
+                            &values, nullptr, nullptr, nullptr, nullptr) != win::ERROR_SUCCESS) {
+    return false;
+  }
+  return sub_keys == 0 && values == 0;
+}

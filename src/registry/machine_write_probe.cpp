@@ -1,0 +1,24 @@
+#include "registry/machine_write_probe.h"
+
+#include "registry/key_tree.h"
+
+namespace machine_write_probe {
+State state = {false, false};
+}  // namespace machine_write_probe
+
+bool CanWriteMachineSoftware() {
+  machine_write_probe::State& state = machine_write_probe::state;
+  if (!state.done) {
+    state.done = true;
+    try {
+      // Default view: the answer stands for both views.
+      RegKeyW software(win::HKEY_LOCAL_MACHINE, u"SOFTWARE", win::KEY_ALL_ACCESS, false);
+      state.answer = software.handle() != nullptr;
+    } catch (...) {
+      // Out of memory before the probe ran: the next call tries again.
+      state.done = false;
+      throw;
+    }
+  }
+  return state.answer;
+}

@@ -1,0 +1,7 @@
+// Hook for test programs only (the library does not contain it).
+#pragma once
+
+// Forgets the answer of CanWriteMachineSoftware, so that the next call probes
+// anew: each test scenario is a fresh process as far as the probe is
+// concerned.
+void ResetMachineWriteProbeForTesting();
