@@ -22,3 +22,9 @@ target_link_options(skerrow_conformance PRIVATE ${WIN32_STATIC_LINK})
 
 include(cmake/wine_tests.cmake OPTIONAL)
 include(cmake/dll.cmake OPTIONAL)
+include(cmake/msi_tests.cmake OPTIONAL)
+
+# Without the DLL's ordinal import library the tests take MinGW's msi import.
+if(NOT TARGET msi_ordinal)
+  target_link_libraries(skerrow_conformance PRIVATE msi)
+endif()

@@ -35,22 +35,34 @@ void Reset(Machine machine = Machine::Windows32, User user = User::Administrator
 // type is one of
 //   dword:0x1 (or decimal)      sz:text    expand_sz:text
 //   hex:01,02,ff                none:      hex(N):01,02  (any type number N)
-// Names may be quoted with "..." when they hold '=' or spaces. Blank lines and
-// lines starting with '#' are ignored. Physical paths name Wow6432Node
-// explicitly: nothing is redirected here.
+// Names may be quoted with "..." (escapes \" and \\) when they hold '=' or
+// spaces. Blank lines and lines starting with '#' are ignored. Physical paths
+// name Wow6432Node explicitly: nothing is redirected here. Texts are UTF-8;
+// sz: and expand_sz: data is stored with its terminator. Missing keys are
+// created, existing values replaced. Throws std::invalid_argument on a
+// malformed line.
 void Load(const std::string& text);
 
-// The whole registry in the Load format: keys sorted as enumeration sorts
-// them, each key on its own line followed by its values in creation order.
-// Every key is listed, empty ones included. Load(Dump()) rebuilds the same.
+// The whole registry in the Load format: HKCU, then HKLM, each key on its own
+// line followed by its values, keys and values in enumeration order. Every
+// key is listed, the roots and empty keys included. Data is written as
+// dword:0x2a (a four-byte REG_DWORD), sz: or expand_sz: (one line of text with
+// its terminator), hex: (REG_BINARY), none: (an empty REG_NONE), else hex(N):.
+// Names holding spaces, '=' or '\\', or starting with '"' or '#', and a value
+// named "@" are quoted. Load(Dump()) rebuilds the same.
 std::string Dump();
 
-// One line of the call log.
+// One line of the call log. Every call of win_api.h is logged except the
+// string helpers lstrlenW, lstrcpyW and lstrcpynW, which touch no state.
 struct Call {
   std::string function;  // e.g. "RegOpenKeyExW"
-  std::string path;      // physical key path the call addressed, "HKLM\\..."
-  win::REGSAM access;    // access mask given, 0 where the call takes none
-  win::LONG result;      // the returned status (function result where no status)
+  // Physical key path the call addressed, "HKLM\\..." in the stored spelling
+  // (names still missing as given); "" for no key or an unknown handle.
+  std::string path;
+  win::REGSAM access;  // access mask given, 0 where the call takes none
+  // The returned status; the function result where there is none (pointers:
+  // 1 for non-null, 0 for null).
+  win::LONG result;
 };
 const std::vector<Call>& Calls();
 void ClearCalls();
@@ -64,16 +76,22 @@ std::size_t OpenHandleCount();
 // overall, or the Nth call of one function, returns the error instead of
 // doing its work. FailPath makes every registry call that addresses the
 // physical key path (case-insensitive, "HKLM\\..." or "HKCU\\...") fail.
+// Calls count as they are logged, so N can be read off Calls(). A failed open
+// or create writes NULL; calls without a status return their failure value
+// (NULL, FALSE, 0); a failed RegCloseKey closes the handle all the same;
+// GetCurrentProcess cannot fail.
 void FailNthCall(std::size_t n, win::LONG error);
 void FailNthCallOf(const std::string& function, std::size_t n, win::LONG error);
 void FailPath(const std::string& path, win::LONG error);
 void ClearFaults();
 
-// Makes allocations fail from the Nth operator new on (for exception tests).
-// 0 switches it off.
+// Makes allocations fail from the Nth operator new on (for exception tests),
+// counted from this call; the emulation's own allocations do not count.
+// 0 switches it off, and so does Reset.
 void FailAllocationsFrom(std::size_t n);
 
-// The process around the registry.
+// The process around the registry. MsiGetPropertyW takes any non-zero handle
+// as the running installation.
 void SetProperty(const std::u16string& name, const std::u16string& value);
 void SetEnvironment(const std::u16string& name, const std::u16string& value);
 // Whether KERNEL32 exports IsWow64Process (it does after Reset) and what it

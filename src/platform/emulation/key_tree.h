@@ -1,0 +1,52 @@
+// The emulated hives: keys and values with case-preserving names, both kept
+// sorted the way Wine's registry keeps them (by lower-cased name).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win_api.h"
+
+namespace emu::detail {
+
+struct Value {
+  std::u16string name;
+  win::DWORD type = win::REG_NONE;
+  std::vector<win::BYTE> data;
+};
+
+struct Key : std::enable_shared_from_this<Key> {
+  std::u16string name;  // as created
+  Key* parent = nullptr;
+  // Sub-keys by folded name, which is also the enumeration order.
+  std::map<std::u16string, std::shared_ptr<Key>> children;
+  std::vector<Value> values;  // sorted by folded name
+  bool deleted = false;
+  std::string deleted_path;  // physical path it had, kept for the call log
+};
+
+// Lower-cases UTF-16 code units: names compare and sort folded, as in Wine
+// (Windows folds to upper case, which orders "_" after the letters).
+char16_t FoldUnit(char16_t unit);
+std::u16string Fold(const std::u16string& name);
+bool SameName(const std::u16string& a, const std::u16string& b);
+
+Key* FindChild(const Key& key, const std::u16string& name);
+Key& AddChild(Key& key, const std::u16string& name);
+// Unlinks |child| from its parent and marks it and everything below deleted.
+void Detach(Key& child);
+
+Value* FindValue(Key& key, const std::u16string& name);
+Value& SetValue(Key& key, const std::u16string& name, win::DWORD type, std::vector<win::BYTE> data);
+bool RemoveValue(Key& key, const std::u16string& name);
+
+// "HKLM\\SOFTWARE\\..." for a live key, the last such path for a deleted one.
+std::string PhysicalPath(const Key& key);
+
+// Narrow text for the call log and the dump: UTF-8.
+std::string ToUtf8(const std::u16string& text);
+std::u16string FromUtf8(const std::string& text);
+
+}  // namespace emu::detail

@@ -1,0 +1,40 @@
+// The one emulated machine: its hives, open handles and process settings.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/emulation/emulation.h"
+#include "platform/emulation/key_tree.h"
+
+namespace emu::detail {
+
+// An open key handle. Views need no memory of their own: a handle points at
+// the physical key, and each call's own flags choose where it goes from there.
+struct Handle {
+  std::shared_ptr<Key> key;
+  win::REGSAM granted = 0;  // rights the open granted
+};
+
+struct MachineState {
+  Machine machine = Machine::Windows32;
+  User user = User::Administrator;
+  std::shared_ptr<Key> hklm;
+  std::shared_ptr<Key> hkcu;
+  std::map<std::uintptr_t, Handle> handles;
+  std::uintptr_t next_handle = 0x1000;                  // never reused, not even across Reset
+  std::map<std::u16string, std::u16string> properties;  // names are case-sensitive
+  std::vector<std::pair<std::u16string, std::u16string>> environment;
+  bool is_wow64_exported = true;
+};
+
+MachineState& State();
+
+// The emulated process's module handles.
+win::HMODULE Kernel32Module();
+win::HMODULE MainModule();
+
+}  // namespace emu::detail

@@ -1,0 +1,44 @@
+// Natively each test gets a freshly reset emulated machine.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/emulation/emulation.h"
+#include "support/test_registry.h"
+
+namespace test_registry {
+namespace {
+
+int scratch_number = 0;
+bool wow64_machine = false;
+std::u16string user_scratch;
+std::u16string machine_scratch;
+
+std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+}  // namespace
+
+void SetUp(bool wow64) {
+  wow64_machine = wow64;
+  emu::Reset(wow64 ? emu::Machine::Wow64 : emu::Machine::Windows32);
+  const std::string number = std::to_string(++scratch_number);
+  user_scratch = Widen("Software\\SkerrowTest\\" + number);
+  machine_scratch = Widen("SOFTWARE\\SkerrowTest\\" + number);
+  // Both views of the machine scratch key exist, as under Wine.
+  std::string keys = "HKCU\\Software\\SkerrowTest\\" + number + "\n" +
+                     "HKLM\\SOFTWARE\\SkerrowTest\\" + number + "\n";
+  if (wow64) keys += "HKLM\\SOFTWARE\\Wow6432Node\\SkerrowTest\\" + number + "\n";
+  emu::Load(keys);
+}
+
+void TearDown() {
+  EXPECT_EQ(emu::OpenHandleCount(), 0u) << "registry handles left open";
+  emu::FailAllocationsFrom(0);
+}
+
+bool IsWow64() { return wow64_machine; }
+bool IsEmulated() { return true; }
+const std::u16string& UserScratch() { return user_scratch; }
+const std::u16string& MachineScratch() { return machine_scratch; }
+
+}  // namespace test_registry
