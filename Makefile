@@ -19,7 +19,10 @@ win32: deps
 	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 	cmake --build $(WIN32) -j $(JOBS)
 
-dll: win32
+# Only the DLL and its runner (build/win32/skerrow-run.exe), no test programs.
+dll: deps
+	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build $(WIN32) -j $(JOBS) --target skerrow_dll skerrow_run
 	@test -f dist/Skerrow.dll && echo "dist/Skerrow.dll"
 
 test-native: native
@@ -33,6 +36,16 @@ test: native win32
 	@cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
 	cd ../../$(WIN32) && ctest --output-on-failure -L wine; w=$$?; \
 	test $$n -eq 0 && test $$w -eq 0
+
+# The sample installer package around the DLL (packaging/Skerrow.wxs).
+.PHONY: package demo
+package: dll
+	@packaging/build-package dist/Skerrow.dll packaging/Skerrow.wxs dist/skerrow-sample.msi
+
+# Installs and removes the sample package with msiexec in a throw-away Wine
+# prefix (build/demo/) and shows what that did to a sample registry.
+demo: package
+	@scripts/demo
 
 clean:
 	rm -rf build dist

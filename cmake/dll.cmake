@@ -1,0 +1,97 @@
+# Skerrow.dll, the runner that calls it inside an installer session, and the
+# tests of the built DLL under Wine.
+#
+# The DLL carries the engine and the forwarding to the real API, with the
+# compiler runtime linked in statically: the target machine needs nothing
+# beyond Windows' own DLLs (KERNEL32, ADVAPI32, msi.dll, msvcrt.dll).
+
+set(SKERROW_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH
+    "Directory that receives the built Skerrow.dll")
+
+# msi.dll is bound by ordinal only, so the import library comes from our own
+# definition instead of MinGW's libmsi.a, which imports by name.
+find_program(SKERROW_DLLTOOL NAMES ${CMAKE_DLLTOOL} i686-w64-mingw32-dlltool REQUIRED)
+set(MSI_ORDINAL_DEF "${CMAKE_SOURCE_DIR}/src/platform/windows/msi_ordinal.def")
+set(MSI_ORDINAL_LIB "${CMAKE_BINARY_DIR}/libmsi_ordinal.a")
+add_custom_command(
+  OUTPUT ${MSI_ORDINAL_LIB}
+  COMMAND ${SKERROW_DLLTOOL} --input-def ${MSI_ORDINAL_DEF} --output-lib ${MSI_ORDINAL_LIB}
+  DEPENDS ${MSI_ORDINAL_DEF}
+  COMMENT "Import library for msi.dll (by ordinal)"
+  VERBATIM)
+add_custom_target(msi_ordinal_importlib DEPENDS ${MSI_ORDINAL_LIB})
+add_library(msi_ordinal INTERFACE)
+target_link_libraries(msi_ordinal INTERFACE ${MSI_ORDINAL_LIB})
+add_dependencies(msi_ordinal msi_ordinal_importlib)
+# Every program that links the forwarding layer gets msi.dll the same way.
+target_link_libraries(platform_windows PUBLIC msi_ordinal)
+
+add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def)
+set_target_properties(skerrow_dll PROPERTIES
+  OUTPUT_NAME Skerrow
+  PREFIX ""
+  LINKER_LANGUAGE CXX
+  RUNTIME_OUTPUT_DIRECTORY ${SKERROW_DIST_DIR}
+  # The import library is of no use to anyone: packages bind by name at run time.
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_libraries(skerrow_dll PRIVATE platform_windows)
+# The .def file alone decides the export table; nothing from the static
+# runtime libraries is exported automatically. Release builds are stripped.
+target_link_options(skerrow_dll PRIVATE ${WIN32_STATIC_LINK} -Wl,--exclude-all-symbols
+  $<$<CONFIG:Release,MinSizeRel>:-s>)
+
+# The engine starts no threads, so the DLL links the compiler runtime built for
+# the win32 thread model where the toolchain has one. The posix model's would
+# bring a static winpthread, which imports GetTickCount64 and so keeps the DLL
+# from loading on Windows XP.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
+  OUTPUT_VARIABLE SKERROW_LIBGCC OUTPUT_STRIP_TRAILING_WHITESPACE)
+get_filename_component(SKERROW_GCC_LIB_DIR "${SKERROW_LIBGCC}" DIRECTORY)
+string(REGEX REPLACE "-posix$" "-win32" SKERROW_WIN32_RUNTIME_DIR "${SKERROW_GCC_LIB_DIR}")
+if(NOT SKERROW_WIN32_RUNTIME_DIR STREQUAL SKERROW_GCC_LIB_DIR
+   AND EXISTS "${SKERROW_WIN32_RUNTIME_DIR}/libstdc++.a")
+  target_link_options(skerrow_dll PRIVATE -L${SKERROW_WIN32_RUNTIME_DIR})
+else()
+  message(WARNING "No win32-thread-model runtime beside ${SKERROW_GCC_LIB_DIR}; "
+                  "Skerrow.dll will need Windows Vista or later")
+endif()
+
+# skerrow-run.exe: Install/Uninstall of a Skerrow.dll in a real installer
+# session. A copy of the DLL beside it makes its default work in the build tree.
+add_executable(skerrow_run tools/skerrow-run.cpp)
+set_target_properties(skerrow_run PROPERTIES OUTPUT_NAME skerrow-run)
+target_compile_options(skerrow_run PRIVATE -municode)
+target_link_libraries(skerrow_run PRIVATE msi)
+target_link_options(skerrow_run PRIVATE ${WIN32_STATIC_LINK} -municode)
+add_dependencies(skerrow_run skerrow_dll)
+add_custom_command(TARGET skerrow_run POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:skerrow_dll>
+          $<TARGET_FILE_DIR:skerrow_run>/Skerrow.dll
+  VERBATIM)
+
+# The DLL's headers: architecture, export table, import table.
+add_test(NAME dll_headers
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/check-dll-headers.sh $<TARGET_FILE:skerrow_dll>
+          ${CMAKE_OBJDUMP})
+set_tests_properties(dll_headers PROPERTIES LABELS wine)
+
+# Install and Uninstall in a real installer session under Wine, judged by the
+# registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
+# the prefixes of cmake/wine_tests.cmake. They touch only the product keys,
+# which no other test of these prefixes uses.
+foreach(bits 64 32)
+  add_test(NAME e2e_win${bits}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/end-to-end.sh --arch win${bits}
+            --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
+            --dll $<TARGET_FILE:skerrow_dll>)
+  set_tests_properties(e2e_win${bits} PROPERTIES
+    LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 600)
+endforeach()
+
+# skerrow-run itself: bad arguments, a missing DLL or export never pass for
+# success.
+add_test(NAME skerrow_run_errors
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
+          --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
+set_tests_properties(skerrow_run_errors PROPERTIES
+  LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 300)

@@ -1,0 +1,196 @@
+#!/usr/bin/env bash
+# Install and Uninstall of a built Skerrow.dll, called through skerrow-run in
+# a real installer session under Wine, judged by the registry they leave.
+# (Wine reports a custom action that crashed or failed to load as success,
+# so an exit status alone proves nothing.)
+#
+# usage: end-to-end.sh --arch win32|win64 --prefix DIR --runner EXE --dll DLL
+#                      [--only NAME]
+#
+# The prefix must exist (64-bit for win64, 32-bit for win32). Every scenario
+# starts from a freshly loaded fixture from data/ARCH/.
+set -uo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+arch="" prefix="" runner="" dll="" only=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --arch) arch=$2 ;;
+    --prefix) prefix=$2 ;;
+    --runner) runner=$2 ;;
+    --dll) dll=$2 ;;
+    --only) only=$2 ;;
+    *) echo "unknown argument: $1" >&2; exit 2 ;;
+  esac
+  shift 2 || { echo "missing value for $1" >&2; exit 2; }
+done
+case "$arch" in win32 | win64) ;; *) echo "--arch must be win32 or win64" >&2; exit 2 ;; esac
+for file in "$runner" "$dll"; do
+  [ -f "$file" ] || { echo "missing: $file" >&2; exit 2; }
+done
+[ -f "$prefix/system.reg" ] || { echo "no Wine prefix at $prefix" >&2; exit 2; }
+# Wine wants an absolute prefix; the runner resolves a relative DLL path
+# against its own working directory.
+prefix=$(cd "$prefix" && pwd)
+dll=$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")
+
+export WINEPREFIX=$prefix SNAPSHOT_ARCH=$arch
+source "$here/registry-snapshot.sh"
+data=$here/data/$arch
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+current=""
+
+fail() {
+  echo "  FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Runs skerrow-run with the given arguments; the exit status is kept in
+# $status, the output shown indented.
+status=0
+run() {
+  wine "$runner" "$@" --dll "$dll" >"$work/out" 2>&1
+  status=$?
+  sed 's/^/    | /' "$work/out"
+}
+
+# Runs and requires the given exit status (the result code's low 8 bits).
+run_expecting() {
+  local expected=$1
+  shift
+  run "$@"
+  [ "$status" -eq "$expected" ] || fail "skerrow-run $* exited with $status, expected $expected"
+}
+
+# Compares the registry with a canonical text (file) and shows the difference.
+expect_registry() {
+  local what=$1 expected=$2
+  snapshot >"$work/actual"
+  if ! diff -u --label "expected ($what)" --label actual "$expected" "$work/actual" \
+      >"$work/diff"; then
+    fail "registry differs from $what"
+    sed 's/^/    /' "$work/diff"
+  fi
+}
+
+expect_file() {
+  canonical_reg "$data/$1" >"$work/expected-$1"
+  expect_registry "$1" "$work/expected-$1"
+}
+
+expect_original() {
+  expect_registry "the state before" "$work/original"
+}
+
+# Loads a fixture and records the state as the original.
+start() {
+  load_fixture "$data/$1" || { fail "cannot load $1"; return 1; }
+  snapshot >"$work/original"
+  # The fixture must come back exactly, or the comparisons mean nothing.
+  canonical_reg "$data/$1" >"$work/fixture"
+  if ! diff -q "$work/fixture" "$work/original" >/dev/null; then
+    fail "the registry does not hold $1 after loading it"
+    return 1
+  fi
+}
+
+scenario() {
+  current=$1
+  if [ -n "$only" ] && [ "$only" != "$current" ]; then return 1; fi
+  echo "== $current"
+}
+
+# --- Scenarios ---
+
+machine=(--data 'x>1')
+per_user=(--data 'x>0')
+
+if scenario machine-wide; then
+  start products.reg &&
+    { run_expecting 0 install "${machine[@]}"
+      expect_file products-installed-machine.reg
+      run_expecting 0 uninstall "${machine[@]}"
+      expect_original; }
+fi
+
+if scenario per-user; then
+  start products.reg &&
+    { run_expecting 0 install "${per_user[@]}"
+      expect_file products-installed-user.reg
+      run_expecting 0 uninstall "${per_user[@]}"
+      expect_original; }
+fi
+
+# A second installation must not save the 0 the first one wrote.
+if scenario machine-wide-installed-twice; then
+  start products.reg &&
+    { run_expecting 0 install "${machine[@]}"
+      run_expecting 0 install "${machine[@]}"
+      expect_file products-installed-machine.reg
+      run_expecting 0 uninstall "${machine[@]}"
+      expect_original; }
+fi
+
+if scenario per-user-installed-twice; then
+  start products.reg &&
+    { run_expecting 0 install "${per_user[@]}"
+      run_expecting 0 install "${per_user[@]}"
+      expect_file products-installed-user.reg
+      run_expecting 0 uninstall "${per_user[@]}"
+      expect_original; }
+fi
+
+# Installation and removal in one process: the library stays loaded between
+# the two calls.
+if scenario machine-wide-one-process; then
+  start products.reg &&
+    { run_expecting 0 install uninstall "${machine[@]}"
+      expect_original; }
+fi
+
+if scenario per-user-one-process; then
+  start products.reg &&
+    { run_expecting 0 install uninstall "${per_user[@]}"
+      expect_original; }
+fi
+
+# Empty or missing CustomActionData: result 13 and nothing touched.
+if scenario empty-data; then
+  start products.reg &&
+    { run_expecting 13 install --data ''
+      expect_original
+      run_expecting 13 uninstall
+      expect_original
+      # Removal after a per-user installation, without data: nothing restored.
+      run_expecting 0 install "${per_user[@]}"
+      run_expecting 13 uninstall --data ''
+      expect_file products-installed-user.reg; }
+fi
+
+# The Communication Center switches below SOFTWARE: Install leaves them
+# alone, Uninstall restores them.
+if scenario communication-center-machine-wide; then
+  start comm-center.reg &&
+    { run_expecting 0 install "${machine[@]}"
+      expect_original
+      run_expecting 0 uninstall "${machine[@]}"
+      expect_file comm-center-uninstalled-machine.reg; }
+fi
+
+if scenario communication-center-per-user; then
+  start comm-center.reg &&
+    { run_expecting 0 uninstall "${per_user[@]}"
+      expect_file comm-center-uninstalled-user.reg; }
+fi
+
+# Leave the prefix without test keys.
+clear_trees
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s) in $arch"
+  exit 1
+fi
+echo "all scenarios passed in $arch"
