@@ -1,0 +1,37 @@
+#include "entry/custom_action_data.h"
+
+#include <memory>
+
+namespace {
+
+// Units allocated for the property; the read is told one less, so that the
+// last unit always stays a terminator.
+constexpr win::DWORD kBufferUnits = 64;
+
+}  // namespace
+
+CustomActionData ReadCustomActionData(win::MSIHANDLE install) {
+  // Zeroed: a read that fails without writing leaves the empty text.
+  std::unique_ptr<char16_t[]> buffer(new char16_t[kBufferUnits]());
+  win::DWORD length = kBufferUnits - 1;
+  win::MsiGetPropertyW(install, u"CustomActionData", buffer.get(), &length);
+  const auto reported = static_cast<win::LONG>(length);
+  if (reported >= 0) {
+    // A value that did not fit reports its full length; cut it at the end of
+    // the buffer.
+    buffer[reported < static_cast<win::LONG>(kBufferUnits) ? reported : kBufferUnits - 1] = u'\0';
+  }
+  CustomActionData data;
+  if (reported == 0) return data;
+  data.present = true;
+  data.machine_wide = HasMachineWideFlag(buffer.get());
+  return data;
+}
+
+bool HasMachineWideFlag(const char16_t* text) {
+  const int length = win::lstrlenW(text);
+  for (int i = 0; i < length; ++i) {
+    if (text[i] == u'>') return i + 1 < length && text[i + 1] == u'1';
+  }
+  return false;
+}

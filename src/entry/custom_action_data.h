@@ -1,0 +1,18 @@
+// The installer's "CustomActionData" and the machine-wide flag in it.
+#pragma once
+
+#include "platform/win_api.h"
+
+struct CustomActionData {
+  // False when the property is empty or not set: nothing is to be done.
+  bool present = false;
+  // Set when the character right after the first '>' is '1'.
+  bool machine_wide = false;
+};
+
+// Reads "CustomActionData" of |install| once into a small buffer; only its
+// first '>' and the character after it matter.
+CustomActionData ReadCustomActionData(win::MSIHANDLE install);
+
+// Whether the first '>' of |text| is followed by '1'.
+bool HasMachineWideFlag(const char16_t* text);

@@ -1,0 +1,21 @@
+// Where each release keeps the settings that are switched, by release code.
+#pragma once
+
+#include <cstdint>
+
+#include "products/product_release.h"
+#include "settings/handled_settings_keys.h"
+
+using SwitchFunction = bool (*)(bool installing, const ProductRelease& release,
+                                const char16_t* settings_path, bool machine_wide, bool view64,
+                                HandledSettingsKeys& handled);
+
+// The settings keys of one release, as suffixes of the product key path, and
+// the switch that handles them. Unused suffixes are null.
+struct SettingLocation {
+  const char16_t* suffixes[2];
+  SwitchFunction switch_setting;
+};
+
+// The location of the release with |release_code|; null when there is none.
+const SettingLocation* FindSettingLocation(std::int32_t release_code);

@@ -1,0 +1,232 @@
+// Switching one setting off with its backup, and restoring it.
+#include "settings/dword_backup.h"
+
+#include <string>
+
+#include "engine_test_support.h"
+#include "registry/reg_key.h"
+
+namespace {
+
+using engine_test::EngineTest;
+
+constexpr char16_t kPath[] = u"SOFTWARE\\Acme\\Settings";
+constexpr char kBackupPath[] = "HKLM\\SOFTWARE\\Acme\\Settings\\SKRW_Backup";
+constexpr win::REGSAM kReadWrite = 0x2001F;
+
+class DwordBackupTest : public EngineTest {
+ protected:
+  bool Switch(const char16_t* name = u"LOADCTRLS") {
+    RegKeyW key(win::HKEY_LOCAL_MACHINE, kPath, kReadWrite, false);
+    return BackupAndSetDword(key, name);
+  }
+  bool Restore(const char16_t* name = u"LOADCTRLS", win::DWORD default_value = 2) {
+    RegKeyW key(win::HKEY_LOCAL_MACHINE, kPath, kReadWrite, false);
+    return RestoreDword(key, name, default_value);
+  }
+};
+
+TEST_F(DwordBackupTest, PresentDwordIsSavedOnceAndRestored) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:5
+  Other = sz:keep
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Switch());
+  EXPECT_TRUE(Switch());  // the second switch must not save the 0 of the first
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+  Other = sz:keep
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)");
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(before);
+}
+
+TEST_F(DwordBackupTest, AbsentSettingIsCreatedWithoutBackupAndRestoredToTheDefault) {
+  emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  Other = sz:keep\n");
+  EXPECT_TRUE(Switch());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  Other = sz:keep
+  LOADCTRLS = dword:0
+)");
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  Other = sz:keep
+  LOADCTRLS = dword:2
+)");
+}
+
+TEST_F(DwordBackupTest, AbsentSettingSwitchedTwiceRestoresTheZeroOfTheFirstSwitch) {
+  emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n");
+  EXPECT_TRUE(Switch());
+  EXPECT_TRUE(Switch());
+  EXPECT_TRUE(Restore());
+  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:0\n");
+}
+
+// A setting of another type keeps its own type and data in the backup, so
+// that restoring brings the original value back instead of a DWORD.
+TEST_F(DwordBackupTest, SettingOfAnotherTypeIsSavedAndRestoredWithItsTypeAndData) {
+  std::string big = "hex:";
+  for (int i = 0; i < 3000; ++i) big += (i ? "," : "") + std::string(i % 2 ? "a5" : "3c");
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\Settings
+  InfoCenterOn = sz:1
+  LOADCTRLS = )" + big + R"(
+  EnableCommunicationCenter = hex(11):01,00,00,00,00,00,00,00
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Switch(u"InfoCenterOn"));
+  EXPECT_TRUE(Switch(u"LOADCTRLS"));
+  EXPECT_TRUE(Switch(u"EnableCommunicationCenter"));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  InfoCenterOn = dword:0
+  LOADCTRLS = dword:0
+  EnableCommunicationCenter = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  InfoCenterOn = sz:1
+  LOADCTRLS = )" +
+                 big + R"(
+  EnableCommunicationCenter = hex(11):01,00,00,00,00,00,00,00
+)");
+  EXPECT_TRUE(Restore(u"InfoCenterOn", 1));
+  EXPECT_TRUE(Restore(u"LOADCTRLS", 2));
+  EXPECT_TRUE(Restore(u"EnableCommunicationCenter", 1));
+  ExpectRegistry(before);
+}
+
+TEST_F(DwordBackupTest, DwordBackupOfAnOtherTypedSettingRestoresAsADword) {
+  // What an earlier version saved for a setting that was not a REG_DWORD.
+  emu::Load(R"(
+HKLM\SOFTWARE\Acme\Settings
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  InfoCenterOn = dword:0xffffffff
+)");
+  EXPECT_TRUE(Restore(u"InfoCenterOn", 1));
+  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  InfoCenterOn = dword:0xffffffff\n");
+}
+
+TEST_F(DwordBackupTest, BackupKeyLosesOnlyTheRestoredValueAndGoesWhenEmpty) {
+  emu::Load(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:3
+  InfoCenterOn = dword:7
+)");
+  EXPECT_TRUE(Restore(u"LOADCTRLS", 2));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:3
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  InfoCenterOn = dword:7
+)");
+  EXPECT_TRUE(Restore(u"InfoCenterOn", 1));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:3
+  InfoCenterOn = dword:7
+)");
+}
+
+TEST_F(DwordBackupTest, EmptyBackupKeyIsDeletedEvenWhenNothingIsRestored) {
+  emu::Load(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+)");
+  EXPECT_TRUE(Restore());
+  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:2\n");
+}
+
+TEST_F(DwordBackupTest, NothingSavedWritesOnlyWhenTheSettingDiffersFromTheDefault) {
+  emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:2\n");
+  emu::ClearCalls();
+  EXPECT_TRUE(Restore());
+  EXPECT_EQ(emu::CountCalls("RegSetValueExW"), 0u);
+
+  emu::Load("HKLM\\SOFTWARE\\Acme\\Other\n");
+  RegKeyW other(win::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Acme\\Other", kReadWrite, false);
+  emu::ClearCalls();
+  EXPECT_FALSE(RestoreDword(other, u"LOADCTRLS", 2));  // an absent setting stays absent
+  EXPECT_EQ(emu::CountCalls("RegSetValueExW"), 0u);
+}
+
+TEST_F(DwordBackupTest, KeyThatIsNotOpenIsLeftAlone) {
+  RegKeyW missing(win::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Acme\\Missing", kReadWrite, false);
+  emu::ClearCalls();
+  EXPECT_FALSE(BackupAndSetDword(missing, u"LOADCTRLS"));
+  EXPECT_FALSE(RestoreDword(missing, u"LOADCTRLS", 2));
+  EXPECT_TRUE(emu::Calls().empty());
+}
+
+class DwordBackupFailureTest : public DwordBackupTest {
+ protected:
+  void SetUp() override {
+    DwordBackupTest::SetUp();
+    emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:5\n");
+  }
+};
+
+TEST_F(DwordBackupFailureTest, BackupKeyThatCannotBeCreatedLeavesTheSetting) {
+  emu::FailPath(kBackupPath, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Switch());
+  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:5\n");
+}
+
+TEST_F(DwordBackupFailureTest, FailedSaveLeavesTheSettingAndTheNewBackupKey) {
+  emu::FailNthCallOf("RegSetValueExW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Switch());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:5
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+)");
+}
+
+TEST_F(DwordBackupFailureTest, FailedSwitchKeepsTheValueSaved) {
+  emu::FailNthCallOf("RegSetValueExW", 2, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Switch());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:5
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)");
+}
+
+TEST_F(DwordBackupFailureTest, FailedWriteBackKeepsTheSavedValueAndFallsBackToTheDefault) {
+  ASSERT_TRUE(Switch());
+  emu::FailNthCallOf("RegSetValueExW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:2
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)");
+}
+
+TEST_F(DwordBackupFailureTest, FailedCleanUpDoesNotChangeTheResult) {
+  ASSERT_TRUE(Switch());
+  emu::FailNthCallOf("RegDeleteValueW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:5
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)");
+}
+
+}  // namespace

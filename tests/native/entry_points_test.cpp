@@ -1,0 +1,198 @@
+// The exports: reading "CustomActionData", the passes, the WOW64 probe, and
+// what reaches the installer.
+#include "entry/entry_points.h"
+
+#include <string>
+
+#include "engine_test_support.h"
+#include "entry/custom_action_data.h"
+
+namespace {
+
+using engine_test::CountRegistryCalls;
+using engine_test::EngineTest;
+
+constexpr win::MSIHANDLE kInstall = 1;
+
+// A product whose setting is switched at machine level exactly when the
+// machine-wide flag is set (an administrator can write the machine's keys).
+constexpr char kMachineProduct[] = R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
+  InfoCenterOn = dword:1
+)";
+
+// Release keys opened with |access| (KEY_READ, with KEY_WOW64_64KEY in the
+// 64-bit pass).
+std::size_t CountReleaseKeyOpens(win::REGSAM access) {
+  std::size_t count = 0;
+  for (const emu::Call& call : emu::Calls()) {
+    if (call.function == "RegOpenKeyExW" && call.access == access &&
+        call.path.find("\\Autodesk\\") != std::string::npos) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+class EntryPointsTest : public EngineTest {
+ protected:
+  // Whether Install with |data| switched the machine's setting; |fail_read|
+  // makes the property read fail.
+  bool InstallSwitchesMachine(const std::u16string& data, bool fail_read = false) {
+    StartMachine(emu::Machine::Windows32, emu::User::Administrator);
+    emu::Load(kMachineProduct);
+    emu::SetProperty(u"CustomActionData", data);
+    if (fail_read) emu::FailNthCallOf("MsiGetPropertyW", 1, win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(Install(kInstall), 0u);
+    return emu::Dump().find("R18.0\\P\\InfoCenter\\SKRW_Backup") != std::string::npos;
+  }
+};
+
+TEST_F(EntryPointsTest, EmptyDataIsRefusedWithoutTouchingAnything) {
+  for (const bool set : {false, true}) {
+    StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+    emu::Load(kMachineProduct);
+    const std::string before = emu::Dump();
+    if (set) emu::SetProperty(u"CustomActionData", u"");
+    EXPECT_EQ(Install(kInstall), 13u);
+    EXPECT_EQ(Uninstall(kInstall), 13u);
+    EXPECT_EQ(CountRegistryCalls(), 0u);
+    EXPECT_EQ(emu::CountCalls("IsWow64Process"), 0u);
+    EXPECT_EQ(emu::Dump(), before);
+  }
+  // The refused calls did not use up the one WOW64 probe.
+  emu::SetProperty(u"CustomActionData", u"x");
+  EXPECT_EQ(Install(kInstall), 0u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20119), 13u);
+}
+
+TEST(MachineWideFlag, OnlyTheCharacterAfterTheFirstGreaterThanSignCounts) {
+  EXPECT_FALSE(HasMachineWideFlag(u""));
+  EXPECT_FALSE(HasMachineWideFlag(u"1"));
+  EXPECT_FALSE(HasMachineWideFlag(u"INSTALLDIR=C:\\1"));
+  EXPECT_FALSE(HasMachineWideFlag(u"a>0"));
+  EXPECT_FALSE(HasMachineWideFlag(u"a>"));
+  EXPECT_FALSE(HasMachineWideFlag(u">>1"));
+  EXPECT_FALSE(HasMachineWideFlag(u"a>2>1"));
+  EXPECT_TRUE(HasMachineWideFlag(u">1"));
+  EXPECT_TRUE(HasMachineWideFlag(u"C:\\Program Files\\Skerrow>1"));
+  EXPECT_TRUE(HasMachineWideFlag(u"x>1;y>0"));
+  EXPECT_TRUE(HasMachineWideFlag(u"x>10"));
+}
+
+TEST_F(EntryPointsTest, MachineWideFlagChoosesTheMachineLevel) {
+  EXPECT_TRUE(InstallSwitchesMachine(u"C:\\Skerrow>1"));
+  EXPECT_FALSE(InstallSwitchesMachine(u"C:\\Skerrow>0"));
+  EXPECT_FALSE(InstallSwitchesMachine(u"C:\\Skerrow"));
+}
+
+// The property is read once into 64 units; a longer value reports its full
+// length, and the text is cut inside the buffer.
+TEST_F(EntryPointsTest, LongDataIsReadOnceAndCutInsideTheBuffer) {
+  const std::u16string filler(60, u'x');
+  EXPECT_TRUE(InstallSwitchesMachine(filler + u">1"));  // fits, with its terminator
+  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 1u);
+  EXPECT_FALSE(InstallSwitchesMachine(filler + u"x>1"));  // the '1' falls off
+  EXPECT_TRUE(InstallSwitchesMachine(u">1" + std::u16string(500, u'y')));
+  EXPECT_FALSE(InstallSwitchesMachine(std::u16string(500, u'y') + u">1"));
+}
+
+// A read that fails without writing anything leaves the zeroed buffer: the
+// empty text, so no flag, whatever the allocation held before.
+TEST_F(EntryPointsTest, FailedReadLeavesTheEmptyText) {
+  EXPECT_FALSE(InstallSwitchesMachine(u">1", true));
+  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 1u);
+}
+
+TEST_F(EntryPointsTest, OutOfMemoryIsReportedAndClosesEveryKey) {
+  bool finished = false;
+  for (std::size_t n = 1; n < 5000 && !finished; ++n) {
+    StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+    emu::Load(kMachineProduct);
+    emu::SetProperty(u"CustomActionData", u">1");
+    emu::FailAllocationsFrom(n);
+    const win::UINT result = Install(kInstall);
+    emu::FailAllocationsFrom(0);
+    ASSERT_TRUE(result == 0u || result == win::ERROR_INSTALL_FAILURE) << n;
+    ASSERT_EQ(emu::OpenHandleCount(), 0u) << n;
+    finished = result == 0u;
+  }
+  EXPECT_TRUE(finished);
+}
+
+TEST_F(EntryPointsTest, OnlyWow64AddsTheSixtyFourBitPass) {
+  emu::SetProperty(u"CustomActionData", u"x");
+  EXPECT_EQ(Install(kInstall), 0u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20019), 22u);  // each release key, per user
+  EXPECT_EQ(CountReleaseKeyOpens(0x20119), 0u);
+
+  StartMachine(emu::Machine::Wow64, emu::User::Standard);
+  emu::SetProperty(u"CustomActionData", u"x");
+  EXPECT_EQ(Install(kInstall), 0u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20019), 22u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20119), 13u);
+  emu::ClearCalls();
+  EXPECT_EQ(Uninstall(kInstall), 0u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20019), 22u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20119), 13u);
+}
+
+TEST_F(EntryPointsTest, ProcessIsProbedForWow64OnlyOnce) {
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::SetProperty(u"CustomActionData", u"x");
+  emu::SetIsWow64ProcessExported(false);
+  EXPECT_EQ(Install(kInstall), 0u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20119), 0u);
+  // Not looked up again: the process still counts as not under WOW64.
+  emu::SetIsWow64ProcessExported(true);
+  EXPECT_EQ(Uninstall(kInstall), 0u);
+  EXPECT_EQ(CountReleaseKeyOpens(0x20119), 0u);
+}
+
+TEST_F(EntryPointsTest, OnlyUninstallTouchesTheCommunicationCenter) {
+  const std::string fixture = R"(
+HKCU\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)";
+  emu::Load(fixture);
+  emu::SetProperty(u"CustomActionData", u"x");
+  EXPECT_EQ(Install(kInstall), 0u);
+  ExpectRegistry(fixture);
+  emu::SetProperty(u"CustomActionData", u"x");
+  EXPECT_EQ(Uninstall(kInstall), 0u);
+  ExpectRegistry(R"(
+HKCU\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:1
+)");
+}
+
+// The three communication-center releases sweep the same keys: restoring a
+// key a second time would replace the saved value with the default.
+TEST_F(EntryPointsTest, CommunicationCenterIsRestoredOnceInEachView) {
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  std::string fixture;
+  for (const char* key : {"HKLM\\SOFTWARE", "HKLM\\SOFTWARE\\Wow6432Node", "HKCU\\Software"}) {
+    const std::string path = std::string(key) + "\\CadManagerControl\\CommunicationCenter";
+    fixture += path + "\n  EnableCommunicationCenter = dword:0\n";
+    fixture += path + "\\SKRW_Backup\n  EnableCommunicationCenter = dword:0\n";
+  }
+  emu::Load(fixture);
+  emu::SetProperty(u"CustomActionData", u">1");
+  EXPECT_EQ(Uninstall(kInstall), 0u);
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+HKLM\SOFTWARE\Wow6432Node\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+HKCU\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)");
+}
+
+TEST_F(EntryPointsTest, DllMainOnlyTurnsThreadNotificationsOff) {
+  for (win::DWORD reason : {0u, 1u, 2u, 3u}) EXPECT_EQ(DllMain(nullptr, reason, nullptr), 1);
+  EXPECT_EQ(emu::CountCalls("DisableThreadLibraryCalls"), 1u);
+  EXPECT_EQ(CountRegistryCalls(), 0u);
+}
+
+}  // namespace

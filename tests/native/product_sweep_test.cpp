@@ -1,0 +1,251 @@
+// Enumerating the product keys of a release and dispatching each to the
+// switch of its settings keys.
+#include "products/product_sweep.h"
+
+#include <string>
+#include <vector>
+
+#include "engine_test_support.h"
+
+namespace {
+
+using engine_test::CountCallsTo;
+using engine_test::EngineTest;
+
+constexpr ProductRelease kAutoCad18{AutoCad, 18, 0};
+
+class ProductSweepTest : public EngineTest {
+ protected:
+  bool Sweep(bool installing, const ProductRelease& release, bool machine_wide,
+             bool view64 = false) {
+    return SweepProductKeys(installing, release, machine_wide, view64, handled_);
+  }
+  HandledSettingsKeys handled_;
+};
+
+// One product key below each root, so that the dump shows which root was
+// enumerated.
+constexpr char kBothRoots[] = R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\MACHINE\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Autodesk\AutoCAD\R18.0\USER\InfoCenter
+  InfoCenterOn = dword:1
+)";
+
+struct RootCase {
+  const char* name;
+  emu::User user;
+  bool machine_wide;
+  const char* swept;  // the settings key that gets switched
+};
+
+class SweepRootTest : public ProductSweepTest, public ::testing::WithParamInterface<RootCase> {};
+
+TEST_P(SweepRootTest, SweepsTheProductsOfTheChosenRoot) {
+  StartMachine(emu::Machine::Windows32, GetParam().user);
+  emu::Load(kBothRoots);
+  EXPECT_TRUE(Sweep(true, kAutoCad18, GetParam().machine_wide));
+  const std::string key = GetParam().swept;
+  ExpectRegistry(std::string(kBothRoots) + key + "\n  InfoCenterOn = dword:0\n" + key +
+                 "\\SKRW_Backup\n  InfoCenterOn = dword:1\n");
+}
+
+constexpr char kUserKey[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\USER\\InfoCenter";
+constexpr char kMachineKey[] = "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\MACHINE\\InfoCenter";
+
+INSTANTIATE_TEST_SUITE_P(
+    Roots, SweepRootTest,
+    ::testing::Values(RootCase{"PerUser", emu::User::Administrator, false, kUserKey},
+                      RootCase{"MachineWide", emu::User::Administrator, true, kMachineKey},
+                      RootCase{"MachineWideReadOnly", emu::User::Standard, true, kUserKey}),
+    [](const ::testing::TestParamInfo<RootCase>& info) { return info.param.name; });
+
+TEST_F(ProductSweepTest, AutoCadBeforeR16IsSweptOnlyBelowAWritableMachine) {
+  const std::string fixture = R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R15.0\P\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:2
+HKCU\Software\Autodesk\AutoCAD\R15.0\P\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:2
+)";
+  const ProductRelease r15{AutoCad, 15, 0};
+  emu::Load(fixture);
+  // Writable: swept below HKEY_LOCAL_MACHINE whatever the flag, but R15 has
+  // no settings keys.
+  EXPECT_TRUE(Sweep(true, r15, false));
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R15.0", 0x20019), 1u);
+  ExpectRegistry(fixture);
+
+  StartMachine(emu::Machine::Windows32, emu::User::Standard);
+  emu::Load(fixture);
+  EXPECT_FALSE(Sweep(true, r15, true));
+  for (const emu::Call& call : emu::Calls()) {
+    EXPECT_EQ(call.path.find("R15.0"), std::string::npos) << call.function << " " << call.path;
+  }
+}
+
+TEST_F(ProductSweepTest, ReleaseKeyPresenceDecidesTheResult) {
+  EXPECT_FALSE(Sweep(true, kAutoCad18, false));
+  emu::Load("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n");
+  EXPECT_TRUE(Sweep(true, kAutoCad18, false));
+  ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n");
+}
+
+TEST_F(ProductSweepTest, SixtyFourBitPassOpensTheReleaseKeyInThatView) {
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::Load(R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\NATIVE\InfoCenter
+  InfoCenterOn = dword:1
+HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD\R18.0\WOW\InfoCenter
+  InfoCenterOn = dword:1
+)");
+  EXPECT_TRUE(Sweep(true, kAutoCad18, true, true));
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0", 0x20119), 1u);
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\NATIVE\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\NATIVE\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD\R18.0\WOW\InfoCenter
+  InfoCenterOn = dword:1
+)");
+}
+
+struct DispatchCase {
+  const char* name;
+  ProductRelease release;
+  std::vector<std::string> suffixes;
+};
+
+class DispatchTest : public ProductSweepTest, public ::testing::WithParamInterface<DispatchCase> {};
+
+TEST_P(DispatchTest, ProbesTheSettingsKeysOfTheReleaseInOrder) {
+  const DispatchCase& c = GetParam();
+  DispatchSettingLocation(u"Software\\Acme\\Product-Key:409", c.release, true, false, false,
+                          handled_);
+  std::vector<std::string> expected;
+  for (const std::string& suffix : c.suffixes) {
+    // Each settings key is probed before copying and again before switching.
+    expected.push_back("HKCU\\Software\\Acme\\Product-Key:409" + suffix);
+    expected.push_back("HKCU\\Software\\Acme\\Product-Key:409" + suffix);
+  }
+  std::vector<std::string> probes;
+  for (const emu::Call& call : emu::Calls()) {
+    if (call.function == "RegOpenKeyExW" && call.path.rfind("HKCU\\", 0) == 0) {
+      probes.push_back(call.path);
+    }
+  }
+  EXPECT_EQ(probes, expected);
+}
+
+const std::string kWs = "\\Applications\\WSCommCntrAcCon";
+const std::string kIcAcConn = "\\Applications\\InfoCenterAcConn";
+const std::string kIc = "\\InfoCenter";
+const std::string kComm = "\\CadManagerControl\\CommunicationCenter";
+
+INSTANTIATE_TEST_SUITE_P(
+    Releases, DispatchTest,
+    ::testing::Values(DispatchCase{"AutoCad16_2", {AutoCad, 16, 2}, {kWs}},
+                      DispatchCase{"AutoCad17_0", {AutoCad, 17, 0}, {kWs}},
+                      DispatchCase{"AutoCad17_1", {AutoCad, 17, 1}, {kWs, kIcAcConn}},
+                      DispatchCase{"AutoCad18_2", {AutoCad, 18, 2}, {kIc}},
+                      DispatchCase{"AutoCad19_1", {AutoCad, 19, 1}, {kIc}},
+                      DispatchCase{"AutoCadLt12", {AutoCadLt, 12, 0}, {kWs}},
+                      DispatchCase{"AutoCadLt14", {AutoCadLt, 14, 0}, {kWs, kIcAcConn}},
+                      DispatchCase{"AutoCadLt15", {AutoCadLt, 15, 0}, {kIc}},
+                      DispatchCase{"CadManagerControl", {0, 0, 13}, {kComm}},
+                      DispatchCase{"AutoCad19_2", {AutoCad, 19, 2}, {}},
+                      DispatchCase{"AutoCadLt15Minor1", {AutoCadLt, 15, 1}, {}},
+                      DispatchCase{"Bricscad", {BricsCad, 9, 0}, {}},
+                      DispatchCase{"Max3ds", {Max3ds, 9, 0}, {}}),
+    [](const ::testing::TestParamInfo<DispatchCase>& info) { return info.param.name; });
+
+// Directly below the root key the product key path is the sub-key name alone:
+// a path that begins with a backslash is refused by Windows.
+TEST_F(ProductSweepTest, CommunicationCenterBelowTheRootsOwnSubKeysIsRestored) {
+  emu::Load(R"(
+HKLM\SOFTWARE\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+HKCU\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+HKCU\Other
+)");
+  EXPECT_TRUE(Sweep(false, ProductRelease{0, 0, 12}, true));
+  for (const emu::Call& call : emu::Calls()) {
+    EXPECT_NE(call.result, win::ERROR_BAD_PATHNAME) << call.function << " " << call.path;
+  }
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:1
+HKCU\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:1
+HKCU\Other
+)");
+}
+
+// Removing a marked per-user copy can prune its product key; the product key
+// that moves into its index must still be visited.
+TEST_F(ProductSweepTest, ProductKeysAfterAPrunedOneAreStillVisited) {
+  std::string fixture = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n  Keep = sz:x\n";
+  for (const char* product : {"A", "B", "C"}) {
+    const std::string key = std::string("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\") + product;
+    fixture += key + "\\InfoCenter\n  InfoCenterOn = dword:0\n  SKRW_RemoveOnUninstall = dword:1\n";
+    fixture += key + "\\InfoCenter\\SKRW_Backup\n  InfoCenterOn = dword:1\n";
+  }
+  emu::Load(fixture);
+  EXPECT_TRUE(Sweep(false, kAutoCad18, false));
+  ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n  Keep = sz:x\n");
+}
+
+TEST_F(ProductSweepTest, SweepEndsQuietlyWhenItsReleaseKeyIsPruned) {
+  emu::Load(R"(
+HKCU\Software\Autodesk\AutoCAD\R19.0
+HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
+  InfoCenterOn = dword:0
+  SKRW_RemoveOnUninstall = dword:1
+)");
+  EXPECT_TRUE(Sweep(false, kAutoCad18, false));
+  ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R19.0\n");
+}
+
+class ProductSweepFailureTest : public ProductSweepTest {
+ protected:
+  void SetUp() override {
+    ProductSweepTest::SetUp();
+    emu::Load(R"(
+HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter
+  InfoCenterOn = dword:1
+)");
+  }
+};
+
+TEST_F(ProductSweepFailureTest, EnumerationErrorEndsTheSweepQuietly) {
+  emu::FailNthCallOf("RegEnumKeyExW", 2, win::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Sweep(true, kAutoCad18, false));
+  ExpectRegistry(R"(
+HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter
+  InfoCenterOn = dword:1
+)");
+}
+
+TEST_F(ProductSweepFailureTest, FailedQueryOfTheReleaseKeyStillVisitsEveryProduct) {
+  emu::FailNthCallOf("RegQueryInfoKeyW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Sweep(true, kAutoCad18, false));
+  ExpectRegistry(R"(
+HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+}
+
+}  // namespace

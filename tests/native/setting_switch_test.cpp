@@ -1,0 +1,314 @@
+// The setting switch at machine and user level: which level is handled, the
+// per-user copy with its marker, and its removal.
+#include "settings/setting_switch.h"
+
+#include <string>
+
+#include "engine_test_support.h"
+#include "registry/key_tree.h"
+
+namespace {
+
+using engine_test::EngineTest;
+
+constexpr char16_t kPath[] = u"SOFTWARE\\Acme\\R1\\P\\InfoCenter";
+constexpr ProductRelease kAutoCad18{AutoCad, 18, 0};
+
+class SettingSwitchTest : public EngineTest {
+ protected:
+  bool Install(bool machine_wide, const ProductRelease& release = kAutoCad18, bool view64 = false) {
+    return SwitchInfoCenter(true, release, kPath, machine_wide, view64, handled_);
+  }
+  bool Uninstall(bool machine_wide, const ProductRelease& release = kAutoCad18,
+                 bool view64 = false) {
+    return SwitchInfoCenter(false, release, kPath, machine_wide, view64, handled_);
+  }
+  // Each call of an export starts with an empty memory.
+  void NextExportCall() { handled_ = HandledSettingsKeys(); }
+
+  HandledSettingsKeys handled_;
+};
+
+TEST_F(SettingSwitchTest, MachineLevelSwitchesAndRestoresBothLevels) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Install(true));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:0
+)");
+  NextExportCall();
+  EXPECT_TRUE(Uninstall(true));
+  ExpectRegistry(before);
+}
+
+TEST_F(SettingSwitchTest, MachineLevelCreatesNothingForTheUser) {
+  const std::string before = "HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n";
+  emu::Load(before);
+  EXPECT_FALSE(Install(true));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+  NextExportCall();
+  EXPECT_FALSE(Uninstall(true));
+  ExpectRegistry(before);
+}
+
+struct LevelCase {
+  const char* name;
+  ProductRelease release;
+  bool machine_wide;
+  emu::User user;
+  bool machine_level;
+};
+
+class MachineLevelRuleTest : public SettingSwitchTest,
+                             public ::testing::WithParamInterface<LevelCase> {};
+
+TEST_P(MachineLevelRuleTest, ChoosesTheLevel) {
+  const LevelCase& c = GetParam();
+  StartMachine(emu::Machine::Windows32, c.user);
+  emu::Load("HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
+  Install(c.machine_wide, c.release);
+  if (c.machine_level) {
+    ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+  } else {
+    ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+  SKRW_RemoveOnUninstall = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, MachineLevelRuleTest,
+    ::testing::Values(
+        LevelCase{
+            "AutoCad15IgnoresTheFlag", {AutoCad, 15, 0}, false, emu::User::Administrator, true},
+        LevelCase{"AutoCadLt15FollowsTheFlagClear",
+                  {AutoCadLt, 15, 0},
+                  false,
+                  emu::User::Administrator,
+                  false},
+        LevelCase{"AutoCadLt15FollowsTheFlagSet",
+                  {AutoCadLt, 15, 0},
+                  true,
+                  emu::User::Administrator,
+                  true},
+        LevelCase{
+            "AutoCad18WithTheFlagClear", {AutoCad, 18, 0}, false, emu::User::Administrator, false},
+        LevelCase{
+            "FlagSetWithoutWritableMachine", {AutoCad, 18, 0}, true, emu::User::Standard, false},
+        LevelCase{"AutoCad15WithoutWritableMachine",
+                  {AutoCad, 15, 0},
+                  false,
+                  emu::User::Standard,
+                  false}),
+    [](const ::testing::TestParamInfo<LevelCase>& info) { return info.param.name; });
+
+TEST_F(SettingSwitchTest, PerUserCopyIsMarkedAndRemovedWithItsEmptiedAncestors) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  Name = sz:ic
+  InfoCenterOn = dword:1
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\Panels
+  Width = dword:300
+HKCU\Software\Acme\R1\P
+HKCU\Software\Acme\R1\Q
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Install(false));
+  // The copy takes values from the highest index down.
+  ExpectRegistry(before + R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+  Name = sz:ic
+  SKRW_RemoveOnUninstall = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter\Panels
+  Width = dword:300
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+  NextExportCall();
+  EXPECT_TRUE(Uninstall(false));
+  // P is left empty and goes too; R1 still holds Q.
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  Name = sz:ic
+  InfoCenterOn = dword:1
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\Panels
+  Width = dword:300
+HKCU\Software\Acme\R1\Q
+)");
+}
+
+TEST_F(SettingSwitchTest, PerUserWithoutAnyKeyCreatesNothing) {
+  emu::Load("HKCU\\Software\\Acme\\R1\\P\n");
+  EXPECT_FALSE(Install(false));
+  ExpectRegistry("HKCU\\Software\\Acme\\R1\\P\n");
+}
+
+TEST_F(SettingSwitchTest, ExistingPerUserKeyIsNeverMarkedAndStays) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Install(false));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:0
+)");
+  NextExportCall();
+  EXPECT_TRUE(Install(false));  // again: still no copy, no marker
+  NextExportCall();
+  EXPECT_TRUE(Uninstall(false));
+  ExpectRegistry(before);
+}
+
+TEST_F(SettingSwitchTest, OnlyAMarkerOfDword1RemovesTheKey) {
+  for (const char* marker : {"dword:2", "sz:1", "hex:01,00,00,00"}) {
+    SCOPED_TRACE(marker);
+    StartMachine(emu::Machine::Windows32, emu::User::Administrator);
+    emu::Load(std::string(R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+  SKRW_RemoveOnUninstall = )") +
+              marker + R"(
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+    NextExportCall();
+    EXPECT_TRUE(Uninstall(false));
+    ExpectRegistry(std::string(R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+  SKRW_RemoveOnUninstall = )") +
+                   marker + "\n");
+  }
+}
+
+TEST_F(SettingSwitchTest, FailedMachineRestoreLeavesTheUserLevelAlone) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  Other = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+  SKRW_RemoveOnUninstall = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)";
+  emu::Load(before);
+  EXPECT_FALSE(Uninstall(true));
+  ExpectRegistry(before);
+}
+
+// HKEY_CURRENT_USER\Software is one key in both views: restoring a per-user
+// key again in the 64-bit pass would turn the value just restored into the
+// product default.
+TEST_F(SettingSwitchTest, SixtyFourBitPassSkipsUserKeysThatTheFirstPassHandled) {
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::Load(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:0
+)");
+  EXPECT_TRUE(Uninstall(true, kAutoCad18, false));  // no 32-bit machine key
+  emu::ClearCalls();
+  // The same key, spelt in another case, in the 64-bit pass of the same call.
+  EXPECT_TRUE(SwitchInfoCenter(false, kAutoCad18, u"software\\acme\\r1\\p\\infocenter", true, true,
+                               handled_));
+  for (const emu::Call& call : emu::Calls()) {
+    EXPECT_NE(call.path.rfind("HKCU", 0), 0u) << call.function << " " << call.path;
+  }
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+)");
+}
+
+TEST_F(SettingSwitchTest, SixtyFourBitPassHandlesUserKeysTheFirstPassDidNotReach) {
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::Load("HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:0\n");
+  handled_.RememberUserKey(u"SOFTWARE\\Acme\\R1\\Other\\InfoCenter");
+  EXPECT_TRUE(Uninstall(false, kAutoCad18, true));
+  ExpectRegistry("HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
+}
+
+class SettingSwitchFailureTest : public SettingSwitchTest {
+ protected:
+  void SetUp() override {
+    SettingSwitchTest::SetUp();
+    CanWriteMachineSoftware();  // probe now, outside the counted calls
+  }
+};
+
+TEST_F(SettingSwitchFailureTest, UserKeyThatCannotBeOpenedForWritingIsLeftAlone) {
+  const std::string before = R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)";
+  emu::Load(before);
+  emu::FailNthCallOf("RegOpenKeyExW", 2, win::ERROR_ACCESS_DENIED);  // after the probe
+  EXPECT_FALSE(Uninstall(false));
+  ExpectRegistry(before);
+  emu::FailNthCallOf("RegCreateKeyExW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Install(false));
+  ExpectRegistry(before);
+}
+
+TEST_F(SettingSwitchFailureTest, CopyWithoutMarkerStaysAfterUninstall) {
+  emu::Load("HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
+  // The copy writes one value; the marker is the second write.
+  emu::FailNthCallOf("RegSetValueExW", 2, win::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Install(false));
+  NextExportCall();
+  EXPECT_TRUE(Uninstall(false));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+)");
+}
+
+}  // namespace
