@@ -1,0 +1,34 @@
+# Installer tests under Wine: the sample package built from the DLL, its
+# custom-action table, and installation and removal through msiexec.
+# Packages and prefixes are made once per run under msi/ in the build tree;
+# the scenarios share the prefixes, one at a time.
+if(NOT TARGET skerrow_dll)
+  return()
+endif()
+
+set(MSI_TEST_DIR ${CMAKE_SOURCE_DIR}/tests/msi)
+set(MSI_TEST_BASE ${CMAKE_BINARY_DIR}/msi)
+
+add_test(NAME msi_packages
+  COMMAND ${MSI_TEST_DIR}/make-packages $<TARGET_FILE:skerrow_dll> ${MSI_TEST_BASE}/packages)
+set_tests_properties(msi_packages PROPERTIES LABELS wine FIXTURES_SETUP msi_packages)
+
+add_test(NAME msi_custom_action_table
+  COMMAND ${MSI_TEST_DIR}/check-custom-actions ${MSI_TEST_BASE}/packages/skerrow-sample.msi)
+set_tests_properties(msi_custom_action_table PROPERTIES
+  LABELS wine FIXTURES_REQUIRED msi_packages)
+
+add_test(NAME msi_prefixes COMMAND ${MSI_TEST_DIR}/make-prefixes ${MSI_TEST_BASE})
+set_tests_properties(msi_prefixes PROPERTIES
+  LABELS wine FIXTURES_SETUP msi_prefixes RESOURCE_LOCK msi_prefixes TIMEOUT 600)
+
+foreach(scenario per-user-64 machine-64 machine-32 long-data-64 remembered-mode-64 empty-data-64
+                 rollback-per-user-64 rollback-machine-64 no-rollback-64 cad-manager-control-64)
+  add_test(NAME msi_${scenario}
+    COMMAND ${MSI_TEST_DIR}/run-scenario ${scenario} ${MSI_TEST_BASE})
+  set_tests_properties(msi_${scenario} PROPERTIES
+    LABELS wine
+    FIXTURES_REQUIRED "msi_packages;msi_prefixes"
+    RESOURCE_LOCK msi_prefixes
+    TIMEOUT 300)
+endforeach()
