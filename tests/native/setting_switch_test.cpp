@@ -2,6 +2,7 @@
 // per-user copy with its marker, and its removal.
 #include "settings/setting_switch.h"
 
+#include <ostream>
 #include <string>
 
 #include "engine_test_support.h"
@@ -75,6 +76,8 @@ struct LevelCase {
   emu::User user;
   bool machine_level;
 };
+
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.name; }
 
 class MachineLevelRuleTest : public SettingSwitchTest,
                              public ::testing::WithParamInterface<LevelCase> {};
