@@ -22,10 +22,17 @@ win::HKEY ChooseRoot(const ProductRelease& release, bool machine_wide) {
   return win::HKEY_CURRENT_USER;
 }
 
-// Number of sub-keys of |key|; false when it cannot be queried.
-bool CountSubKeys(win::HKEY key, win::DWORD* count) {
-  return win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, count, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr) == win::ERROR_SUCCESS;
+// The name of the sub-key at |index| of |key|, in a buffer of |capacity|
+// characters; false at the end, for a name that does not fit, or on error.
+bool EnumSubKey(win::HKEY key, win::DWORD index, char16_t* name, win::DWORD capacity) {
+  win::DWORD length = capacity;
+  return win::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+         win::ERROR_SUCCESS;
+}
+
+bool SameText(const char16_t* a, const char16_t* b) {
+  while (*a != 0 && *a == *b) ++a, ++b;
+  return *a == *b;
 }
 
 // The release path, a backslash and |name|. Directly below a root key (empty
@@ -50,36 +57,29 @@ bool SweepProductKeys(bool installing, const ProductRelease& release, bool machi
   const win::HKEY key = release_key.handle();
   if (key == nullptr) return false;
 
-  win::DWORD sub_keys = 0;
   win::DWORD longest = kFallbackNameLength;
-  bool count_known =
-      win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &sub_keys, &longest, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr) == win::ERROR_SUCCESS;
-  if (!count_known) longest = kFallbackNameLength;
+  if (win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr) != win::ERROR_SUCCESS) {
+    longest = kFallbackNameLength;
+  }
   const win::DWORD capacity = longest + 1;
   std::unique_ptr<char16_t[]> name(new char16_t[capacity + 1]);
+  std::unique_ptr<char16_t[]> name_now(new char16_t[capacity + 1]);
 
   // Names are read one at a time from the live key, each just before its
   // dispatch; any enumeration error ends the sweep quietly.
   win::DWORD index = 0;
-  for (;;) {
-    win::DWORD length = capacity;
-    if (win::RegEnumKeyExW(key, index, name.get(), &length, nullptr, nullptr, nullptr, nullptr) !=
-        win::ERROR_SUCCESS) {
-      break;
-    }
+  while (EnumSubKey(key, index, name.get(), capacity)) {
     {
       const WideStr product_path = ProductKeyPath(release_path, name.get());
       DispatchSettingLocation(product_path.get(), release, installing, machine_wide, view64,
                               handled);
     }
     // Deleting a marked per-user copy can prune the product key itself; the
-    // next product key then moves into this index.
-    win::DWORD sub_keys_now = 0;
-    const bool counted = CountSubKeys(key, &sub_keys_now);
-    if (!(counted && count_known && sub_keys_now < sub_keys)) ++index;
-    sub_keys = sub_keys_now;
-    count_known = counted;
+    // next product key then moves into this index and is read from there.
+    // Names are unique, so the same text at the index is the same key.
+    if (!EnumSubKey(key, index, name_now.get(), capacity)) break;
+    if (SameText(name.get(), name_now.get())) ++index;
   }
   return true;
 }

@@ -1,18 +1,14 @@
 #include "registry/key_tree.h"
 
-#include <cstddef>
-#include <cstring>
 #include <memory>
+
+#include "registry/exact_value.h"
 
 namespace {
 
 // What RegQueryInfoKeyW is assumed to report when it does not answer.
 constexpr win::DWORD kDefaultNameLength = 260;
 constexpr win::DWORD kDefaultDataSize = 260;
-// Bytes kept free behind copied value data.
-constexpr std::size_t kSpare = sizeof(char16_t);
-// So that the data buffer with its spare unit stays countable in 32 bits.
-constexpr win::DWORD kLargestData = 0xFFFFFFFFu - kSpare;
 
 // Room for names of up to |longest| characters and their terminator.
 class NameBuffer {
@@ -117,23 +113,18 @@ bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* 
   }
 
   NameBuffer value_name(longest_value_name);
-  // A value that grew meanwhile no longer fits and is skipped. Behind the
-  // data a spare unit: RegSetValueExW looks one character past string data
-  // and counts a NUL there as stored data; a non-NUL one keeps texts stored
-  // without a terminator exactly as they were, and the look inside the buffer.
-  const win::DWORD data_capacity = largest_data < kLargestData ? largest_data : kLargestData;
-  const std::unique_ptr<win::BYTE[]> data(new win::BYTE[std::size_t{data_capacity} + kSpare]);
+  // A value that grew meanwhile no longer fits and is skipped.
+  const std::unique_ptr<win::BYTE[]> data(new win::BYTE[largest_data]);
   for (win::DWORD index = values; index-- > 0;) {
     win::DWORD name_length = value_name.capacity();
-    win::DWORD data_size = data_capacity;
+    win::DWORD data_size = largest_data;
     win::DWORD type = win::REG_NONE;
     if (win::RegEnumValueW(source.handle(), index, value_name.text(), &name_length, nullptr, &type,
                            data.get(), &data_size) != win::ERROR_SUCCESS ||
-        data_size > data_capacity) {
+        data_size > largest_data) {
       continue;
     }
-    std::memset(data.get() + data_size, 0xFF, kSpare);
-    win::RegSetValueExW(destination.handle(), value_name.text(), 0, type, data.get(), data_size);
+    SetValueExactly(destination.handle(), value_name.text(), type, data.get(), data_size);
   }
   destination.Close();
   return true;

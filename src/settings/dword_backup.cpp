@@ -9,10 +9,14 @@ namespace {
 constexpr win::REGSAM kBackupCreateAccess = 0x20007;
 constexpr win::REGSAM kReadWrite = win::KEY_READ | win::KEY_WRITE;
 
-// Copies the value |name| from |from| to |to|: a REG_DWORD through the DWORD
-// accessors, anything else with its own type and data.
-bool CopySavedValue(RegKeyW& from, RegKeyW& to, const char16_t* name, win::DWORD type) {
-  if (type == win::REG_DWORD) return to.SetDword(name, from.GetDword(name));
+// Copies the value |name| of |type| and |size| from |from| to |to|: a
+// well-formed REG_DWORD through the DWORD accessors, anything else (a
+// REG_DWORD of another size included) with its own type and data.
+bool CopySavedValue(RegKeyW& from, RegKeyW& to, const char16_t* name, win::DWORD type,
+                    win::DWORD size) {
+  if (type == win::REG_DWORD && size == sizeof(win::DWORD)) {
+    return to.SetDword(name, from.GetDword(name));
+  }
   RawValue value;
   if (!ReadRawValue(from, name, &value)) return false;
   return WriteRawValue(to, name, value);
@@ -22,13 +26,14 @@ bool CopySavedValue(RegKeyW& from, RegKeyW& to, const char16_t* name, win::DWORD
 
 bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name) {
   if (settings_key.handle() == nullptr) return false;
-  const win::DWORD type = settings_key.GetValueType(name);
+  win::DWORD size = 0;
+  const win::DWORD type = settings_key.GetValueInfo(name, &size);
   if (type != win::REG_NONE) {
     RegKeyW backup(settings_key.handle(), kBackupKeyName, kBackupCreateAccess, true);
     if (backup.handle() == nullptr) return false;
     // The value saved first is the one from before any switch: keep it.
     if (backup.GetValueType(name) == win::REG_NONE &&
-        !CopySavedValue(settings_key, backup, name, type)) {
+        !CopySavedValue(settings_key, backup, name, type, size)) {
       return false;
     }
   }
@@ -41,8 +46,9 @@ bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD defaul
     RegKeyW backup(settings_key.handle(), kBackupKeyName, kReadWrite, false);
     if (backup.handle() != nullptr) {
       bool restored = false;
-      const win::DWORD type = backup.GetValueType(name);
-      if (type != win::REG_NONE && CopySavedValue(backup, settings_key, name, type)) {
+      win::DWORD size = 0;
+      const win::DWORD type = backup.GetValueInfo(name, &size);
+      if (type != win::REG_NONE && CopySavedValue(backup, settings_key, name, type, size)) {
         backup.DeleteValue(name);
         restored = true;
       }

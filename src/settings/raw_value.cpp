@@ -1,5 +1,7 @@
 #include "settings/raw_value.h"
 
+#include "registry/exact_value.h"
+
 namespace {
 
 // The value can grow between asking for its size and reading it; a few
@@ -35,6 +37,6 @@ bool ReadRawValue(RegKeyW& key, const char16_t* name, RawValue* value) {
 
 bool WriteRawValue(RegKeyW& key, const char16_t* name, const RawValue& value) {
   if (key.handle() == nullptr || !key.IsWritable()) return false;
-  return win::RegSetValueExW(key.handle(), name, 0, value.type, value.data.data(),
-                             static_cast<win::DWORD>(value.data.size())) == win::ERROR_SUCCESS;
+  return SetValueExactly(key.handle(), name, value.type, value.data.data(),
+                         static_cast<win::DWORD>(value.data.size())) == win::ERROR_SUCCESS;
 }

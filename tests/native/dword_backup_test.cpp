@@ -102,6 +102,31 @@ HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
   ExpectRegistry(before);
 }
 
+// Text stored without its terminator must not grow by one on the way through
+// the backup, and a REG_DWORD of the wrong size must not turn into
+// 0xFFFFFFFF.
+TEST_F(DwordBackupTest, UnterminatedTextAndMisSizedDwordKeepTheirExactData) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\Settings
+  InfoCenterOn = hex(1):31,00,32,00
+  LOADCTRLS = hex(4):01,00,00,00,02,00,00,00
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Switch(u"InfoCenterOn"));
+  EXPECT_TRUE(Switch(u"LOADCTRLS"));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  InfoCenterOn = dword:0
+  LOADCTRLS = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  InfoCenterOn = hex(1):31,00,32,00
+  LOADCTRLS = hex(4):01,00,00,00,02,00,00,00
+)");
+  EXPECT_TRUE(Restore(u"InfoCenterOn", 1));
+  EXPECT_TRUE(Restore(u"LOADCTRLS", 2));
+  ExpectRegistry(before);
+}
+
 TEST_F(DwordBackupTest, DwordBackupOfAnOtherTypedSettingRestoresAsADword) {
   // What an earlier version saved for a setting that was not a REG_DWORD.
   emu::Load(R"(

@@ -184,7 +184,8 @@ HKCU\Other
 
 // Removing a marked per-user copy can prune its product key; the product key
 // that moves into its index must still be visited.
-TEST_F(ProductSweepTest, ProductKeysAfterAPrunedOneAreStillVisited) {
+// Three marked per-user copies whose removal prunes their product keys.
+void LoadThreeMarkedCopies() {
   std::string fixture = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n  Keep = sz:x\n";
   for (const char* product : {"A", "B", "C"}) {
     const std::string key = std::string("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\") + product;
@@ -192,6 +193,17 @@ TEST_F(ProductSweepTest, ProductKeysAfterAPrunedOneAreStillVisited) {
     fixture += key + "\\InfoCenter\\SKRW_Backup\n  InfoCenterOn = dword:1\n";
   }
   emu::Load(fixture);
+}
+
+TEST_F(ProductSweepTest, ProductKeysAfterAPrunedOneAreStillVisited) {
+  LoadThreeMarkedCopies();
+  EXPECT_TRUE(Sweep(false, kAutoCad18, false));
+  ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n  Keep = sz:x\n");
+}
+
+TEST_F(ProductSweepTest, PrunedProductKeysAreNoticedWithoutTheReleaseKeysInfo) {
+  LoadThreeMarkedCopies();
+  emu::FailNthCallOf("RegQueryInfoKeyW", 1, win::ERROR_ACCESS_DENIED);
   EXPECT_TRUE(Sweep(false, kAutoCad18, false));
   ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n  Keep = sz:x\n");
 }
