@@ -2,7 +2,9 @@
 // what reaches the installer.
 #include "entry/entry_points.h"
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "engine_test_support.h"
 #include "entry/custom_action_data.h"
@@ -22,28 +24,41 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
 )";
 
 // Release keys opened with |access| (KEY_READ, with KEY_WOW64_64KEY in the
-// 64-bit pass).
-std::size_t CountReleaseKeyOpens(win::REGSAM access) {
-  std::size_t count = 0;
+// 64-bit pass), in call order.
+std::vector<std::string> ReleaseKeyOpens(win::REGSAM access) {
+  std::vector<std::string> paths;
   for (const emu::Call& call : emu::Calls()) {
     if (call.function == "RegOpenKeyExW" && call.access == access &&
         call.path.find("\\Autodesk\\") != std::string::npos) {
-      ++count;
+      paths.push_back(call.path);
     }
   }
-  return count;
+  return paths;
+}
+
+std::size_t CountReleaseKeyOpens(win::REGSAM access) { return ReleaseKeyOpens(access).size(); }
+
+std::vector<std::string> UserReleaseKeys(std::initializer_list<const char*> releases) {
+  std::vector<std::string> paths;
+  for (const char* release : releases)
+    paths.push_back(std::string("HKCU\\Software\\Autodesk\\") + release);
+  return paths;
 }
 
 class EntryPointsTest : public EngineTest {
  protected:
   // Whether Install with |data| switched the machine's setting; |fail_read|
-  // makes the property read fail.
+  // makes the property read fail, with fresh memory holding ">1" throughout.
   bool InstallSwitchesMachine(const std::u16string& data, bool fail_read = false) {
     StartMachine(emu::Machine::Windows32, emu::User::Administrator);
     emu::Load(kMachineProduct);
     emu::SetProperty(u"CustomActionData", data);
-    if (fail_read) emu::FailNthCallOf("MsiGetPropertyW", 1, win::ERROR_INVALID_HANDLE);
+    if (fail_read) {
+      emu::FailNthCallOf("MsiGetPropertyW", 1, win::ERROR_INVALID_HANDLE);
+      emu::FillAllocations(u">1");
+    }
     EXPECT_EQ(Install(kInstall), 0u);
+    emu::FillAllocations(u"");
     return emu::Dump().find("R18.0\\P\\InfoCenter\\SKRW_Backup") != std::string::npos;
   }
 };
@@ -118,6 +133,32 @@ TEST_F(EntryPointsTest, OutOfMemoryIsReportedAndClosesEveryKey) {
     finished = result == 0u;
   }
   EXPECT_TRUE(finished);
+}
+
+// Both exports walk the same releases in the same order: every listed
+// release in the first pass, from AutoCAD R17.1 and AutoCAD LT R14 on in the
+// 64-bit pass.
+TEST_F(EntryPointsTest, PassesVisitTheListedReleasesInOrder) {
+  const std::vector<std::string> second = UserReleaseKeys(
+      {"AutoCAD\\R17.1", "AutoCAD\\R17.2", "AutoCAD\\R18.0", "AutoCAD\\R18.1", "AutoCAD\\R18.2",
+       "AutoCAD\\R19.0", "AutoCAD\\R19.1", "AutoCAD LT\\R14", "AutoCAD LT\\R15", "AutoCAD LT\\R16",
+       "AutoCAD LT\\R17", "AutoCAD LT\\R18", "AutoCAD LT\\R19"});
+  std::vector<std::string> first =
+      UserReleaseKeys({"AutoCAD\\R16.0", "AutoCAD\\R16.1", "AutoCAD\\R16.2", "AutoCAD\\R17.0"});
+  first.insert(first.end(), second.begin(), second.begin() + 7);
+  for (const char* lt : {"R9", "R10", "R11", "R12", "R13"}) {
+    first.push_back("HKCU\\Software\\Autodesk\\AutoCAD LT\\" + std::string(lt));
+  }
+  first.insert(first.end(), second.begin() + 7, second.end());
+
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::SetProperty(u"CustomActionData", u"x");
+  for (const auto entry : {&Install, &Uninstall}) {
+    emu::ClearCalls();
+    EXPECT_EQ(entry(kInstall), 0u);
+    EXPECT_EQ(ReleaseKeyOpens(0x20019), first);
+    EXPECT_EQ(ReleaseKeyOpens(0x20119), second);
+  }
 }
 
 TEST_F(EntryPointsTest, OnlyWow64AddsTheSixtyFourBitPass) {

@@ -13,6 +13,19 @@ std::size_t fail_from = 0;  // 0: off
 std::size_t counted = 0;    // allocations since FailAllocationsFrom armed
 thread_local int exemptions = 0;
 
+constexpr std::size_t kMaxFill = 8;
+char16_t fill[kMaxFill];
+std::size_t fill_length = 0;  // 0: off
+
+void* Filled(void* block, std::size_t size) {
+  if (fill_length == 0 || exemptions > 0) return block;
+  auto* bytes = static_cast<unsigned char*>(block);
+  const auto* pattern = reinterpret_cast<const unsigned char*>(fill);
+  const std::size_t pattern_size = fill_length * sizeof(char16_t);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = pattern[i % pattern_size];
+  return block;
+}
+
 bool ShouldFail() {
   if (fail_from == 0 || exemptions > 0) return false;
   return ++counted >= fail_from;
@@ -22,7 +35,7 @@ void* Allocate(std::size_t size) {
   if (ShouldFail()) throw std::bad_alloc();
   if (size == 0) size = 1;
   for (;;) {
-    if (void* block = std::malloc(size)) return block;
+    if (void* block = std::malloc(size)) return Filled(block, size);
     std::new_handler handler = std::get_new_handler();
     if (!handler) throw std::bad_alloc();
     handler();
@@ -36,7 +49,7 @@ void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
   if (size == 0) size = 1;
   for (;;) {
     void* block = nullptr;
-    if (posix_memalign(&block, align, size) == 0) return block;
+    if (posix_memalign(&block, align, size) == 0) return Filled(block, size);
     std::new_handler handler = std::get_new_handler();
     if (!handler) throw std::bad_alloc();
     handler();
@@ -50,6 +63,11 @@ namespace emu {
 void FailAllocationsFrom(std::size_t n) {
   fail_from = n;
   counted = 0;
+}
+
+void FillAllocations(const std::u16string& pattern) {
+  fill_length = pattern.size() < kMaxFill ? pattern.size() : kMaxFill;
+  for (std::size_t i = 0; i < fill_length; ++i) fill[i] = pattern[i];
 }
 
 namespace detail {

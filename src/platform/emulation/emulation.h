@@ -90,6 +90,12 @@ void ClearFaults();
 // 0 switches it off, and so does Reset.
 void FailAllocationsFrom(std::size_t n);
 
+// Fills every block that operator new hands out with |pattern| repeated (up
+// to 8 units; empty switches it off, and so does Reset), so that a test can
+// tell memory that was initialised from memory that merely happened to be
+// zero.
+void FillAllocations(const std::u16string& pattern);
+
 // The process around the registry. MsiGetPropertyW takes any non-zero handle
 // as the running installation.
 void SetProperty(const std::u16string& name, const std::u16string& value);

@@ -56,6 +56,7 @@ void Reset(Machine machine, User user) {
   detail::Rebuild(detail::State(), machine, user);
   detail::ResetCallLog();
   FailAllocationsFrom(0);
+  FillAllocations(u"");
 }
 
 void SetProperty(const std::u16string& name, const std::u16string& value) {
