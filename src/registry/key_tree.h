@@ -11,6 +11,10 @@
 // key is not writable or has no name of its own (it wraps its parent, or
 // names it by the empty path); otherwise closes |key| and returns whether the
 // key itself was deleted, whatever the pruning did.
+// The key and its ancestors are deleted by name below the parent handle,
+// which takes no view flag: a key of the native view below
+// HKEY_LOCAL_MACHINE\SOFTWARE must be deleted through an open parent of that
+// view, not by a path from the root.
 bool DeleteKeyTree(RegKeyW& key, bool prune);
 
 // Copies every sub-key (recursively) and value of the open |source| into the

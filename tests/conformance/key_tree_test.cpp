@@ -93,7 +93,7 @@ TEST_F(DeleteKeyTreeTest, PruningANameWithoutBackslashDeletesOnlyThatKey) {
   EXPECT_TRUE(reg_test::KeyExists(win::HKEY_CURRENT_USER, root_));
 }
 
-TEST_F(DeleteKeyTreeTest, PruningClimbsWhateverViewTheKeyWasOpenedIn) {
+TEST_F(DeleteKeyTreeTest, KeyOpenedWithTheNativeViewFlagIsPrunedToo) {
   // HKEY_CURRENT_USER\Software is one key in both views.
   Create(u"A\\B");
   RegKeyW key(scratch_, u"A\\B", win::KEY_ALL_ACCESS | win::KEY_WOW64_64KEY, false);
@@ -246,7 +246,7 @@ TEST_F(IsKeyEmptyTest, CountsSubKeysAndValuesTheDefaultValueIncluded) {
   EXPECT_FALSE(IsKeyEmpty(missing));
 }
 
-TEST_F(CanWriteMachineSoftwareTest, AnswersLikeADirectProbeEveryTime) {
+TEST_F(CanWriteMachineSoftwareTest, AgreesWithADirectProbe) {
   win::HKEY raw = nullptr;
   const bool expected = win::RegOpenKeyExW(win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0,
                                            win::KEY_ALL_ACCESS, &raw) == win::ERROR_SUCCESS;

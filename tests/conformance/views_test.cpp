@@ -92,6 +92,18 @@ TEST_P(ViewTest, BothViewFlagsReachTheNativeView) {
   EXPECT_EQ(
       Probe(HKEY_LOCAL_MACHINE, MachineScratch() + u"\\Only64", KEY_WOW64_64KEY | KEY_WOW64_32KEY),
       win::ERROR_SUCCESS);
+  // Also relative to a key of the native view.
+  ScopedKey software;
+  ASSERT_EQ(Open(HKEY_LOCAL_MACHINE, u"SOFTWARE", &software, win::KEY_READ | KEY_WOW64_64KEY),
+            win::ERROR_SUCCESS);
+  EXPECT_EQ(Probe(software.get(), MachineScratch().substr(9) + u"\\Only64",
+                  KEY_WOW64_64KEY | KEY_WOW64_32KEY),
+            win::ERROR_SUCCESS);
+}
+
+TEST_P(ViewTest, RedirectedKeyAnswersToItsOwnNameOnlyOnce) {
+  EXPECT_EQ(Probe(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Wow6432Node\\Wow6432Node"),
+            win::ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

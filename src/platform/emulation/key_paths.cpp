@@ -53,14 +53,16 @@ Walk WalkPath(Key& base, const std::vector<std::u16string>& names, win::REGSAM a
   const bool view64 = (access & win::KEY_WOW64_64KEY) != 0;
   Walk walk;
   Key* key = &base;
-  if (wow64 && (access & win::KEY_WOW64_32KEY)) key = Redirected(key);
+  // Both view flags at once act as the 64-bit view.
+  if (wow64 && !view64 && (access & win::KEY_WOW64_32KEY)) key = Redirected(key);
+  bool named_itself = false;
   std::size_t i = 0;
   for (; i < names.size(); ++i) {
-    // In the 32-bit view Wow6432Node is also reachable by its own name.
-    Key* child =
-        (wow64 && !view64 && IsMachineWow6432Node(*key) && SameName(names[i], kWow6432Node))
-            ? key
-            : FindChild(*key, names[i]);
+    // In the 32-bit view Wow6432Node is also reachable by its own name, once.
+    const bool names_itself = wow64 && !view64 && !named_itself && IsMachineWow6432Node(*key) &&
+                              SameName(names[i], kWow6432Node);
+    named_itself = named_itself || names_itself;
+    Key* child = names_itself ? key : FindChild(*key, names[i]);
     if (!child) break;
     key = (wow64 && !view64) ? Redirected(child) : child;
   }
