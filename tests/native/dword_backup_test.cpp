@@ -195,18 +195,30 @@ TEST_F(DwordBackupTest, KeyThatIsNotOpenIsLeftAlone) {
   EXPECT_TRUE(emu::Calls().empty());
 }
 
+constexpr char kFive[] = R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:5
+)";
+// The value saved while the setting itself still holds it.
+constexpr char kFiveSaved[] = R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:5
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)";
+
 class DwordBackupFailureTest : public DwordBackupTest {
  protected:
   void SetUp() override {
     DwordBackupTest::SetUp();
-    emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:5\n");
+    emu::Load(kFive);
   }
 };
 
 TEST_F(DwordBackupFailureTest, BackupKeyThatCannotBeCreatedLeavesTheSetting) {
   emu::FailPath(kBackupPath, win::ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Switch());
-  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:5\n");
+  ExpectRegistry(kFive);
 }
 
 TEST_F(DwordBackupFailureTest, FailedSaveLeavesTheSettingAndTheNewBackupKey) {
@@ -222,12 +234,7 @@ HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
 TEST_F(DwordBackupFailureTest, FailedSwitchKeepsTheValueSaved) {
   emu::FailNthCallOf("RegSetValueExW", 2, win::ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Switch());
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:5
-HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
-  LOADCTRLS = dword:5
-)");
+  ExpectRegistry(kFiveSaved);
 }
 
 TEST_F(DwordBackupFailureTest, FailedWriteBackKeepsTheSavedValueAndFallsBackToTheDefault) {
@@ -246,12 +253,7 @@ TEST_F(DwordBackupFailureTest, FailedCleanUpDoesNotChangeTheResult) {
   ASSERT_TRUE(Switch());
   emu::FailNthCallOf("RegDeleteValueW", 1, win::ERROR_ACCESS_DENIED);
   EXPECT_TRUE(Restore());
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:5
-HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
-  LOADCTRLS = dword:5
-)");
+  ExpectRegistry(kFiveSaved);
 }
 
 }  // namespace

@@ -23,6 +23,12 @@ class ProductSweepTest : public EngineTest {
   HandledSettingsKeys handled_;
 };
 
+// The settings key |key| with InfoCenter on, and as a switch leaves it.
+std::string InfoCenterOn(const std::string& key) { return key + "\n  InfoCenterOn = dword:1\n"; }
+std::string InfoCenterSwitched(const std::string& key) {
+  return key + "\n  InfoCenterOn = dword:0\n" + key + "\\SKRW_Backup\n  InfoCenterOn = dword:1\n";
+}
+
 // One product key below each root, so that the dump shows which root was
 // enumerated.
 constexpr char kBothRoots[] = R"(
@@ -45,9 +51,7 @@ TEST_P(SweepRootTest, SweepsTheProductsOfTheChosenRoot) {
   StartMachine(emu::Machine::Windows32, GetParam().user);
   emu::Load(kBothRoots);
   EXPECT_TRUE(Sweep(true, kAutoCad18, GetParam().machine_wide));
-  const std::string key = GetParam().swept;
-  ExpectRegistry(std::string(kBothRoots) + key + "\n  InfoCenterOn = dword:0\n" + key +
-                 "\\SKRW_Backup\n  InfoCenterOn = dword:1\n");
+  ExpectRegistry(kBothRoots + InfoCenterSwitched(GetParam().swept));
 }
 
 constexpr char kUserKey[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\USER\\InfoCenter";
@@ -92,22 +96,12 @@ TEST_F(ProductSweepTest, ReleaseKeyPresenceDecidesTheResult) {
 
 TEST_F(ProductSweepTest, SixtyFourBitPassOpensTheReleaseKeyInThatView) {
   StartMachine(emu::Machine::Wow64, emu::User::Administrator);
-  emu::Load(R"(
-HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\NATIVE\InfoCenter
-  InfoCenterOn = dword:1
-HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD\R18.0\WOW\InfoCenter
-  InfoCenterOn = dword:1
-)");
+  const std::string native = "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\NATIVE\\InfoCenter";
+  const std::string wow = "HKLM\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\R18.0\\WOW\\InfoCenter";
+  emu::Load(InfoCenterOn(native) + InfoCenterOn(wow));
   EXPECT_TRUE(Sweep(true, kAutoCad18, true, true));
   EXPECT_EQ(CountCallsTo("RegOpenKeyExW", "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0", 0x20119), 1u);
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\NATIVE\InfoCenter
-  InfoCenterOn = dword:0
-HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\NATIVE\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
-HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD\R18.0\WOW\InfoCenter
-  InfoCenterOn = dword:1
-)");
+  ExpectRegistry(InfoCenterSwitched(native) + InfoCenterOn(wow));
 }
 
 struct DispatchCase {
@@ -219,45 +213,27 @@ HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
   ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R19.0\n");
 }
 
+constexpr char kInfoCenterA[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\A\\InfoCenter";
+constexpr char kInfoCenterB[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\B\\InfoCenter";
+
 class ProductSweepFailureTest : public ProductSweepTest {
  protected:
   void SetUp() override {
     ProductSweepTest::SetUp();
-    emu::Load(R"(
-HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
-  InfoCenterOn = dword:1
-HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter
-  InfoCenterOn = dword:1
-)");
+    emu::Load(InfoCenterOn(kInfoCenterA) + InfoCenterOn(kInfoCenterB));
   }
 };
 
 TEST_F(ProductSweepFailureTest, EnumerationErrorEndsTheSweepQuietly) {
   emu::FailNthCallOf("RegEnumKeyExW", 2, win::ERROR_ACCESS_DENIED);
   EXPECT_TRUE(Sweep(true, kAutoCad18, false));
-  ExpectRegistry(R"(
-HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
-  InfoCenterOn = dword:0
-HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
-HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter
-  InfoCenterOn = dword:1
-)");
+  ExpectRegistry(InfoCenterSwitched(kInfoCenterA) + InfoCenterOn(kInfoCenterB));
 }
 
 TEST_F(ProductSweepFailureTest, FailedQueryOfTheReleaseKeyStillVisitsEveryProduct) {
   emu::FailNthCallOf("RegQueryInfoKeyW", 1, win::ERROR_ACCESS_DENIED);
   EXPECT_TRUE(Sweep(true, kAutoCad18, false));
-  ExpectRegistry(R"(
-HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
-  InfoCenterOn = dword:0
-HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
-HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter
-  InfoCenterOn = dword:0
-HKCU\Software\Autodesk\AutoCAD\R18.0\B\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
-)");
+  ExpectRegistry(InfoCenterSwitched(kInfoCenterA) + InfoCenterSwitched(kInfoCenterB));
 }
 
 }  // namespace

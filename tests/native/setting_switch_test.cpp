@@ -15,6 +15,18 @@ using engine_test::EngineTest;
 constexpr char16_t kPath[] = u"SOFTWARE\\Acme\\R1\\P\\InfoCenter";
 constexpr ProductRelease kAutoCad18{AutoCad, 18, 0};
 
+// The machine's settings key before and after a machine-level switch.
+constexpr char kMachineOn[] = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+)";
+constexpr char kMachineSwitched[] = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)";
+
 class SettingSwitchTest : public EngineTest {
  protected:
   bool Install(bool machine_wide, const ProductRelease& release = kAutoCad18, bool view64 = false) {
@@ -31,50 +43,40 @@ class SettingSwitchTest : public EngineTest {
 };
 
 TEST_F(SettingSwitchTest, MachineLevelSwitchesAndRestoresBothLevels) {
-  const std::string before = R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:1
+  const std::string before = kMachineOn + std::string(R"(
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:0
-)";
+)");
   emu::Load(before);
   EXPECT_TRUE(Install(true));
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:0
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
+  ExpectRegistry(kMachineSwitched + std::string(R"(
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:0
 HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   InfoCenterOn = dword:0
-)");
+)"));
   NextExportCall();
   EXPECT_TRUE(Uninstall(true));
   ExpectRegistry(before);
 }
 
 TEST_F(SettingSwitchTest, MachineLevelCreatesNothingForTheUser) {
-  const std::string before = "HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n";
-  emu::Load(before);
+  emu::Load(kMachineOn);
   EXPECT_FALSE(Install(true));
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:0
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
-)");
+  ExpectRegistry(kMachineSwitched);
   NextExportCall();
   EXPECT_FALSE(Uninstall(true));
-  ExpectRegistry(before);
+  ExpectRegistry(kMachineOn);
 }
+
+enum class Level { Machine, User };
 
 struct LevelCase {
   const char* name;
   ProductRelease release;
-  bool machine_wide;
+  bool machine_wide;  // the installation's flag
   emu::User user;
-  bool machine_level;
+  Level switched;
 };
 
 void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.name; }
@@ -85,53 +87,37 @@ class MachineLevelRuleTest : public SettingSwitchTest,
 TEST_P(MachineLevelRuleTest, ChoosesTheLevel) {
   const LevelCase& c = GetParam();
   StartMachine(emu::Machine::Windows32, c.user);
-  emu::Load("HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
+  emu::Load(kMachineOn);
   Install(c.machine_wide, c.release);
-  if (c.machine_level) {
-    ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:0
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
-  InfoCenterOn = dword:1
-)");
+  if (c.switched == Level::Machine) {
+    ExpectRegistry(kMachineSwitched);
   } else {
-    ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:1
+    ExpectRegistry(kMachineOn + std::string(R"(
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:0
   SKRW_RemoveOnUninstall = dword:1
 HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   InfoCenterOn = dword:1
-)");
+)"));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Levels, MachineLevelRuleTest,
-    ::testing::Values(
-        LevelCase{
-            "AutoCad15IgnoresTheFlag", {AutoCad, 15, 0}, false, emu::User::Administrator, true},
-        LevelCase{"AutoCadLt15FollowsTheFlagClear",
-                  {AutoCadLt, 15, 0},
-                  false,
-                  emu::User::Administrator,
-                  false},
-        LevelCase{"AutoCadLt15FollowsTheFlagSet",
-                  {AutoCadLt, 15, 0},
-                  true,
-                  emu::User::Administrator,
-                  true},
-        LevelCase{
-            "AutoCad18WithTheFlagClear", {AutoCad, 18, 0}, false, emu::User::Administrator, false},
-        LevelCase{
-            "FlagSetWithoutWritableMachine", {AutoCad, 18, 0}, true, emu::User::Standard, false},
-        LevelCase{"AutoCad15WithoutWritableMachine",
-                  {AutoCad, 15, 0},
-                  false,
-                  emu::User::Standard,
-                  false}),
-    [](const ::testing::TestParamInfo<LevelCase>& info) { return info.param.name; });
+constexpr emu::User kAdministrator = emu::User::Administrator;
+constexpr emu::User kStandardUser = emu::User::Standard;
+
+const LevelCase kLevelCases[] = {
+    {"AutoCad15IgnoresTheFlag", {AutoCad, 15, 0}, false, kAdministrator, Level::Machine},
+    {"AutoCadLt15FollowsTheFlagClear", {AutoCadLt, 15, 0}, false, kAdministrator, Level::User},
+    {"AutoCadLt15FollowsTheFlagSet", {AutoCadLt, 15, 0}, true, kAdministrator, Level::Machine},
+    {"AutoCad18WithTheFlagClear", {AutoCad, 18, 0}, false, kAdministrator, Level::User},
+    {"FlagSetWithoutWritableMachine", {AutoCad, 18, 0}, true, kStandardUser, Level::User},
+    {"AutoCad15WithoutWritableMachine", {AutoCad, 15, 0}, false, kStandardUser, Level::User},
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, MachineLevelRuleTest, ::testing::ValuesIn(kLevelCases),
+                         [](const ::testing::TestParamInfo<LevelCase>& info) {
+                           return info.param.name;
+                         });
 
 TEST_F(SettingSwitchTest, PerUserCopyIsMarkedAndRemovedWithItsEmptiedAncestors) {
   const std::string before = R"(
@@ -176,19 +162,13 @@ TEST_F(SettingSwitchTest, PerUserWithoutAnyKeyCreatesNothing) {
 }
 
 TEST_F(SettingSwitchTest, ExistingPerUserKeyIsNeverMarkedAndStays) {
-  const std::string before = R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:1
+  const std::string before = kMachineOn + std::string(R"(
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:0
-)";
+)");
   emu::Load(before);
   EXPECT_TRUE(Install(false));
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:1
-HKCU\Software\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:0
+  ExpectRegistry(before + R"(
 HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   InfoCenterOn = dword:0
 )");
@@ -300,18 +280,16 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
 }
 
 TEST_F(SettingSwitchFailureTest, CopyWithoutMarkerStaysAfterUninstall) {
-  emu::Load("HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
+  emu::Load(kMachineOn);
   // The copy writes one value; the marker is the second write.
   emu::FailNthCallOf("RegSetValueExW", 2, win::ERROR_ACCESS_DENIED);
   EXPECT_TRUE(Install(false));
   NextExportCall();
   EXPECT_TRUE(Uninstall(false));
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:1
+  ExpectRegistry(kMachineOn + std::string(R"(
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:1
-)");
+)"));
 }
 
 }  // namespace
