@@ -108,54 +108,40 @@ scenario() {
 machine=(--data 'x>1')
 per_user=(--data 'x>0')
 
-if scenario machine-wide; then
-  start products.reg &&
-    { run_expecting 0 install "${machine[@]}"
-      expect_file products-installed-machine.reg
-      run_expecting 0 uninstall "${machine[@]}"
-      expect_original; }
-fi
+# Each mode: the data that asks for it and the registry it installs.
+for mode in machine-wide per-user; do
+  if [ "$mode" = machine-wide ]; then
+    args=("${machine[@]}"); installed=products-installed-machine.reg
+  else
+    args=("${per_user[@]}"); installed=products-installed-user.reg
+  fi
 
-if scenario per-user; then
-  start products.reg &&
-    { run_expecting 0 install "${per_user[@]}"
-      expect_file products-installed-user.reg
-      run_expecting 0 uninstall "${per_user[@]}"
-      expect_original; }
-fi
+  if scenario "$mode"; then
+    start products.reg &&
+      { run_expecting 0 install "${args[@]}"
+        expect_file "$installed"
+        run_expecting 0 uninstall "${args[@]}"
+        expect_original; }
+  fi
 
-# A second installation must not save the 0 the first one wrote.
-if scenario machine-wide-installed-twice; then
-  start products.reg &&
-    { run_expecting 0 install "${machine[@]}"
-      run_expecting 0 install "${machine[@]}"
-      expect_file products-installed-machine.reg
-      run_expecting 0 uninstall "${machine[@]}"
-      expect_original; }
-fi
+  # A second installation must not save the 0 the first one wrote.
+  if scenario "$mode-installed-twice"; then
+    start products.reg &&
+      { run_expecting 0 install "${args[@]}"
+        run_expecting 0 install "${args[@]}"
+        expect_file "$installed"
+        run_expecting 0 uninstall "${args[@]}"
+        expect_original; }
+  fi
 
-if scenario per-user-installed-twice; then
-  start products.reg &&
-    { run_expecting 0 install "${per_user[@]}"
-      run_expecting 0 install "${per_user[@]}"
-      expect_file products-installed-user.reg
-      run_expecting 0 uninstall "${per_user[@]}"
-      expect_original; }
-fi
-
-# Installation and removal in one process: the library stays loaded between
-# the two calls.
-if scenario machine-wide-one-process; then
-  start products.reg &&
-    { run_expecting 0 install uninstall "${machine[@]}"
-      expect_original; }
-fi
-
-if scenario per-user-one-process; then
-  start products.reg &&
-    { run_expecting 0 install uninstall "${per_user[@]}"
-      expect_original; }
-fi
+  # Installation and removal in one process: the library stays loaded
+  # between the two calls.
+  if scenario "$mode-one-process"; then
+    start products.reg &&
+      { run_expecting 0 install uninstall "${args[@]}"
+        expect_original; }
+  fi
+done
 
 # Empty or missing CustomActionData: result 13 and nothing touched.
 if scenario empty-data; then
