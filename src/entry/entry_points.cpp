@@ -6,30 +6,34 @@
 #include "entry/release_lists.h"
 #include "entry/wow64_probe.h"
 #include "products/product_sweep.h"
-#include "settings/handled_settings_keys.h"
+#include "registry/key_tree.h"
+#include "settings/action_call.h"
 
 namespace {
 
 template <typename List>
-void SweepAll(const List& releases, bool installing, bool machine_wide, bool view64,
-              HandledSettingsKeys& handled) {
-  for (const ProductRelease& release : releases) {
-    SweepProductKeys(installing, release, machine_wide, view64, handled);
-  }
+void SweepAll(const List& releases, ActionCall& call) {
+  for (const ProductRelease& release : releases) SweepProductKeys(release, call);
 }
 
 win::UINT Run(win::MSIHANDLE install, bool installing) {
   const CustomActionData data = ReadCustomActionData(install);
   if (!data.present) return win::ERROR_INVALID_DATA;
-  // Lives for this call only: which settings keys have been handled.
-  HandledSettingsKeys handled;
-  SweepAll(FirstPassReleases, installing, data.machine_wide, false, handled);
-  if (!installing) SweepAll(CadManagerControlReleases, false, data.machine_wide, false, handled);
-  if (RunsUnderWow64()) {
-    SweepAll(SecondPassReleases, installing, data.machine_wide, true, handled);
-    if (!installing) SweepAll(CadManagerControlReleases, false, data.machine_wide, true, handled);
+  // A machine-wide run must know before it changes anything whether it may
+  // write below HKEY_LOCAL_MACHINE; not knowing is a failure, not a reason
+  // to work in the user's hive instead.
+  if (data.machine_wide && ProbeMachineSoftware() == MachineSoftware::kUnknown) {
+    return win::ERROR_INSTALL_FAILURE;
   }
-  return win::ERROR_SUCCESS;
+  ActionCall call(installing, data.machine_wide);
+  SweepAll(FirstPassReleases, call);
+  if (!installing) SweepAll(CadManagerControlReleases, call);
+  if (RunsUnderWow64()) {
+    call.view64 = true;
+    SweepAll(SecondPassReleases, call);
+    if (!installing) SweepAll(CadManagerControlReleases, call);
+  }
+  return call.failed ? win::ERROR_INSTALL_FAILURE : win::ERROR_SUCCESS;
 }
 
 // No C++ exception may reach the installer, which would kill the

@@ -5,6 +5,7 @@
 #include "platform/win_api.h"
 #include "products/setting_locations.h"
 #include "registry/key_tree.h"
+#include "registry/lookup.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
 
@@ -13,21 +14,28 @@ namespace {
 // Assumed longest product key name when the release key cannot tell.
 constexpr win::DWORD kFallbackNameLength = 260;
 
-// The root key whose release key is swept; null when the release is skipped.
-win::HKEY ChooseRoot(const ProductRelease& release, bool machine_wide) {
-  if (release.family == AutoCad && release.major < 16) {
-    return CanWriteMachineSoftware() ? win::HKEY_LOCAL_MACHINE : nullptr;
+// The root key whose release key is swept; null when the release is skipped
+// (|*failed| tells whether that is because the write probe failed).
+win::HKEY ChooseRoot(const ProductRelease& release, bool machine_wide, bool* failed) {
+  const bool early_autocad = release.family == AutoCad && release.major < 16;
+  if (!early_autocad && !machine_wide) return win::HKEY_CURRENT_USER;
+  switch (ProbeMachineSoftware()) {
+    case MachineSoftware::kWritable:
+      return win::HKEY_LOCAL_MACHINE;
+    case MachineSoftware::kReadOnly:
+      return early_autocad ? nullptr : win::HKEY_CURRENT_USER;
+    case MachineSoftware::kUnknown:
+      break;
   }
-  if (machine_wide && CanWriteMachineSoftware()) return win::HKEY_LOCAL_MACHINE;
-  return win::HKEY_CURRENT_USER;
+  *failed = true;
+  return nullptr;
 }
 
 // The name of the sub-key at |index| of |key|, in a buffer of |capacity|
-// characters; false at the end, for a name that does not fit, or on error.
-bool EnumSubKey(win::HKEY key, win::DWORD index, char16_t* name, win::DWORD capacity) {
+// characters; the Windows status.
+win::LONG EnumSubKey(win::HKEY key, win::DWORD index, char16_t* name, win::DWORD capacity) {
   win::DWORD length = capacity;
-  return win::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-         win::ERROR_SUCCESS;
+  return win::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
 }
 
 bool SameText(const char16_t* a, const char16_t* b) {
@@ -45,17 +53,35 @@ WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
   return path;
 }
 
+// Whether an enumeration that failed with |status| ended because the
+// release key itself was pruned away with a deleted per-user copy.
+bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& release_path,
+                         win::REGSAM access, unsigned copies_removed_before,
+                         const ActionCall& call) {
+  if (status != win::ERROR_KEY_DELETED || call.copies_removed == copies_removed_before) {
+    return false;
+  }
+  const RegKeyW again(root, release_path.get(), access, false);
+  return again.opened() == Lookup::kAbsent;
+}
+
 }  // namespace
 
-bool SweepProductKeys(bool installing, const ProductRelease& release, bool machine_wide,
-                      bool view64, HandledSettingsKeys& handled) {
+bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   const WideStr release_path = BuildReleaseKeyPath(release);
-  const win::HKEY root = ChooseRoot(release, machine_wide);
-  if (root == nullptr) return false;
-  const win::REGSAM access = win::KEY_READ | (view64 ? win::KEY_WOW64_64KEY : 0);
+  bool failed = false;
+  const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
+  if (root == nullptr) {
+    if (failed) call.failed = true;
+    return false;
+  }
+  const win::REGSAM access = win::KEY_READ | (call.view64 ? win::KEY_WOW64_64KEY : 0);
   RegKeyW release_key(root, release_path.get(), access, false);
   const win::HKEY key = release_key.handle();
-  if (key == nullptr) return false;
+  if (key == nullptr) {
+    if (release_key.opened() == Lookup::kFailed) call.failed = true;
+    return false;
+  }
 
   win::DWORD longest = kFallbackNameLength;
   if (win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
@@ -67,32 +93,43 @@ bool SweepProductKeys(bool installing, const ProductRelease& release, bool machi
   std::unique_ptr<char16_t[]> name_now(new char16_t[capacity + 1]);
 
   // Names are read one at a time from the live key, each just before its
-  // dispatch; any enumeration error ends the sweep quietly.
+  // dispatch.
+  const unsigned copies_removed_before = call.copies_removed;
   win::DWORD index = 0;
-  while (EnumSubKey(key, index, name.get(), capacity)) {
+  win::LONG status = win::ERROR_SUCCESS;
+  while ((status = EnumSubKey(key, index, name.get(), capacity)) == win::ERROR_SUCCESS) {
+    const unsigned removed = call.copies_removed;
     {
       const WideStr product_path = ProductKeyPath(release_path, name.get());
-      DispatchSettingLocation(product_path.get(), release, installing, machine_wide, view64,
-                              handled);
+      DispatchSettingLocation(product_path.get(), release, call);
+    }
+    if (call.copies_removed == removed) {
+      ++index;
+      continue;
     }
     // Deleting a marked per-user copy can prune the product key itself; the
     // next product key then moves into this index and is read from there.
     // Names are unique, so the same text at the index is the same key.
-    if (!EnumSubKey(key, index, name_now.get(), capacity)) break;
+    status = EnumSubKey(key, index, name_now.get(), capacity);
+    if (status != win::ERROR_SUCCESS) break;
     if (SameText(name.get(), name_now.get())) ++index;
   }
-  return true;
+  if (status == win::ERROR_NO_MORE_ITEMS ||
+      ReleaseKeyWasPruned(status, root, release_path, access, copies_removed_before, call)) {
+    return true;
+  }
+  // Product keys from this index on were not visited.
+  call.failed = true;
+  return false;
 }
 
 void DispatchSettingLocation(const char16_t* product_path, const ProductRelease& release,
-                             bool installing, bool machine_wide, bool view64,
-                             HandledSettingsKeys& handled) {
+                             ActionCall& call) {
   const SettingLocation* location = FindSettingLocation(ReleaseCode(release));
   if (location == nullptr) return;
   for (const char16_t* suffix : location->suffixes) {
     if (suffix == nullptr) continue;
     const WideStr settings_path = WideStr(product_path) + suffix;
-    location->switch_setting(installing, release, settings_path.get(), machine_wide, view64,
-                             handled);
+    location->switch_setting(release, settings_path.get(), call);
   }
 }

@@ -3,25 +3,23 @@
 #pragma once
 
 #include "products/product_release.h"
-#include "settings/handled_settings_keys.h"
+#include "settings/action_call.h"
 
 // Opens the release key of |release| read-only (below HKEY_LOCAL_MACHINE or
 // HKEY_CURRENT_USER as the machine-level rule says; in the 64-bit view with
-// |view64|) and dispatches each of its sub-keys, the product keys, one at a
-// time as read from the live key. A family-0 release has no release path:
+// call.view64) and dispatches each of its sub-keys, the product keys, one at
+// a time as read from the live key. A family-0 release has no release path:
 // the root key's own sub-keys are then the product keys. A product key that
 // its dispatch deleted (a marked per-user copy pruned upwards) does not make
-// the sweep miss the one after it. |handled| is the memory of the current
-// call of Install or Uninstall (see SwitchSetting). Returns true when
-// the release key was opened and enumerated; false when the release was
-// skipped (AutoCAD before R16 without a writable HKEY_LOCAL_MACHINE\SOFTWARE)
-// or its key did not open.
-bool SweepProductKeys(bool installing, const ProductRelease& release, bool machine_wide,
-                      bool view64, HandledSettingsKeys& handled);
+// the sweep miss the one after it. Returns true when the release key was
+// opened and enumerated to its end; false when the release was skipped
+// (AutoCAD before R16 without a writable HKEY_LOCAL_MACHINE\SOFTWARE), its
+// key is missing, or the sweep failed. A failure to open or enumerate a key
+// that exists also sets call.failed.
+bool SweepProductKeys(const ProductRelease& release, ActionCall& call);
 
 // Switches, by the release code, the setting in each settings key that the
 // product key |product_path| has for that release. Releases without settings
 // keys are left alone.
 void DispatchSettingLocation(const char16_t* product_path, const ProductRelease& release,
-                             bool installing, bool machine_wide, bool view64,
-                             HandledSettingsKeys& handled);
+                             ActionCall& call);

@@ -4,11 +4,10 @@
 #include <cstdint>
 
 #include "products/product_release.h"
-#include "settings/handled_settings_keys.h"
+#include "settings/action_call.h"
 
-using SwitchFunction = bool (*)(bool installing, const ProductRelease& release,
-                                const char16_t* settings_path, bool machine_wide, bool view64,
-                                HandledSettingsKeys& handled);
+using SwitchFunction = void (*)(const ProductRelease& release, const char16_t* settings_path,
+                                ActionCall& call);
 
 // The settings keys of one release, as suffixes of the product key path, and
 // the switch that handles them. Unused suffixes are null.

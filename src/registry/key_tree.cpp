@@ -91,43 +91,57 @@ bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* 
   if (!source.handle() || !destination_name) return false;
   RegKeyW destination(destination_parent, destination_name, win::KEY_ALL_ACCESS, true);
   if (!destination.handle()) return false;
+  CopyKeyContents(source, destination);
+  return true;
+}
 
+bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
+  if (!source.handle() || !destination.handle()) return false;
   win::DWORD sub_keys = 0;
   win::DWORD longest_sub_key = kDefaultNameLength;
   win::DWORD values = 0;
   win::DWORD longest_value_name = kDefaultNameLength;
   win::DWORD largest_data = kDefaultDataSize;
-  win::RegQueryInfoKeyW(source.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest_sub_key,
-                        nullptr, &values, &longest_value_name, &largest_data, nullptr, nullptr);
-
+  if (win::RegQueryInfoKeyW(source.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest_sub_key,
+                            nullptr, &values, &longest_value_name, &largest_data, nullptr,
+                            nullptr) != win::ERROR_SUCCESS) {
+    return false;
+  }
+  bool complete = true;
   {
     NameBuffer child_name(longest_sub_key);
     for (win::DWORD index = sub_keys; index-- > 0;) {
       if (win::RegEnumKeyW(source.handle(), index, child_name.text(), child_name.capacity()) !=
           win::ERROR_SUCCESS) {
+        complete = false;
         break;
       }
       RegKeyW child(source.handle(), child_name.text(), source.access(), false);
-      CopyKeyTree(child, destination.handle(), child_name.text());
+      if (!child.handle()) {
+        complete = false;
+        continue;
+      }
+      RegKeyW child_copy(destination.handle(), child_name.text(), win::KEY_ALL_ACCESS, true);
+      if (!CopyKeyContents(child, child_copy)) complete = false;
     }
   }
 
   NameBuffer value_name(longest_value_name);
-  // A value that grew meanwhile no longer fits and is skipped.
-  const std::unique_ptr<win::BYTE[]> data(new win::BYTE[largest_data]);
+  // A value that grew meanwhile no longer fits: the copy is then incomplete.
+  const std::unique_ptr<win::BYTE[]> data(new win::BYTE[largest_data > 0 ? largest_data : 1]);
   for (win::DWORD index = values; index-- > 0;) {
     win::DWORD name_length = value_name.capacity();
     win::DWORD data_size = largest_data;
     win::DWORD type = win::REG_NONE;
     if (win::RegEnumValueW(source.handle(), index, value_name.text(), &name_length, nullptr, &type,
                            data.get(), &data_size) != win::ERROR_SUCCESS ||
-        data_size > largest_data) {
-      continue;
+        data_size > largest_data ||
+        SetValueExactly(destination.handle(), value_name.text(), type, data.get(), data_size) !=
+            win::ERROR_SUCCESS) {
+      complete = false;
     }
-    SetValueExactly(destination.handle(), value_name.text(), type, data.get(), data_size);
   }
-  destination.Close();
-  return true;
+  return complete;
 }
 
 bool IsKeyEmpty(RegKeyW& key) {

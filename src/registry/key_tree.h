@@ -24,10 +24,26 @@ bool DeleteKeyTree(RegKeyW& key, bool prune);
 // null, or the destination cannot be created or opened.
 bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* destination_name);
 
+// Copies every sub-key (recursively) and value of the open |source| into the
+// open |destination|, merging as CopyKeyTree does. Goes on past a part that
+// cannot be copied; returns true only when every part was.
+bool CopyKeyContents(RegKeyW& source, RegKeyW& destination);
+
 // True when the open |key| has neither sub-keys nor values (the default
 // value counts as a value). False when it cannot be queried.
 bool IsKeyEmpty(RegKeyW& key);
 
-// Whether HKEY_LOCAL_MACHINE\SOFTWARE opens with KEY_ALL_ACCESS. Probed once
-// per process, in the default view; every later call answers from memory.
+enum class MachineSoftware {
+  kWritable,
+  kReadOnly,  // the open was refused with ERROR_ACCESS_DENIED
+  kUnknown,   // the probe failed for another reason
+};
+
+// Whether HKEY_LOCAL_MACHINE\SOFTWARE opens with KEY_ALL_ACCESS, in the
+// default view. A clear answer (it opened, or access was denied) is kept for
+// the life of the process and given by every later call; kUnknown is not
+// kept, so the next call probes again.
+MachineSoftware ProbeMachineSoftware();
+
+// ProbeMachineSoftware() == MachineSoftware::kWritable.
 bool CanWriteMachineSoftware();

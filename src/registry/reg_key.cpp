@@ -27,14 +27,15 @@ win::HKEY RegKeyW::Open(const char16_t* sub_key, win::HKEY parent, bool create,
     return key_;
   }
   name_.Assign(sub_key);
-  win::LONG status;
   if (create) {
-    status = win::RegCreateKeyExW(parent, name_.get(), 0, nullptr, win::REG_OPTION_NON_VOLATILE,
-                                  access, nullptr, &key_, nullptr);
+    win::DWORD disposition = 0;
+    status_ = win::RegCreateKeyExW(parent, name_.get(), 0, nullptr, win::REG_OPTION_NON_VOLATILE,
+                                   access, nullptr, &key_, &disposition);
+    created_ = status_ == win::ERROR_SUCCESS && disposition == win::REG_CREATED_NEW_KEY;
   } else {
-    status = win::RegOpenKeyExW(parent, name_.get(), 0, access, &key_);
+    status_ = win::RegOpenKeyExW(parent, name_.get(), 0, access, &key_);
   }
-  if (status != win::ERROR_SUCCESS) key_ = nullptr;
+  if (status_ != win::ERROR_SUCCESS) key_ = nullptr;
   return key_;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/win_api.h"
+#include "registry/lookup.h"
 #include "registry/wide_str.h"
 
 class RegKeyW {
@@ -62,6 +63,14 @@ class RegKeyW {
 
   win::HKEY parent() const { return parent_; }
   win::HKEY handle() const { return key_; }
+  // The Windows status of the open or create, and what it says: whether the
+  // key was missing (only then kAbsent) or could not be reached for another
+  // reason.
+  win::LONG status() const { return status_; }
+  Lookup opened() const { return LookupOf(status_); }
+  // True when the create made the key itself rather than opening one that
+  // was there.
+  bool created() const { return created_; }
   win::REGSAM access() const { return access_; }
   // The sub-key path given at construction; null when wrapping or closed.
   const char16_t* name() const { return name_.get(); }
@@ -71,6 +80,8 @@ class RegKeyW {
   win::HKEY key_ = nullptr;
   win::REGSAM access_ = 0;
   WideStr name_;
+  win::LONG status_ = win::ERROR_SUCCESS;
+  bool created_ = false;
 
   // Shared by every key for the life of the process; see GetString and
   // GetBinary.

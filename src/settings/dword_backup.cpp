@@ -1,6 +1,6 @@
 #include "settings/dword_backup.h"
 
-#include "registry/key_tree.h"
+#include "registry/lookup.h"
 #include "settings/raw_value.h"
 
 namespace {
@@ -9,54 +9,121 @@ namespace {
 constexpr win::REGSAM kBackupCreateAccess = 0x20007;
 constexpr win::REGSAM kReadWrite = win::KEY_READ | win::KEY_WRITE;
 
-// Copies the value |name| of |type| and |size| from |from| to |to|: a
-// well-formed REG_DWORD through the DWORD accessors, anything else (a
-// REG_DWORD of another size included) with its own type and data.
-bool CopySavedValue(RegKeyW& from, RegKeyW& to, const char16_t* name, win::DWORD type,
-                    win::DWORD size) {
-  if (type == win::REG_DWORD && size == sizeof(win::DWORD)) {
-    return to.SetDword(name, from.GetDword(name));
+// Whether |backup| holds a record of |name|, of either kind.
+Lookup FindRecord(RegKeyW& backup, const char16_t* name, const WideStr& absent_name) {
+  const Lookup value = FindValue(backup, name);
+  if (value != Lookup::kAbsent) return value;
+  return FindValue(backup, absent_name.get());
+}
+
+// Writes the record of a setting that |current| says is |name| = |old|.
+bool WriteRecord(RegKeyW& backup, const char16_t* name, const WideStr& absent_name, Lookup current,
+                 const RawValue& old) {
+  if (current == Lookup::kFound) return WriteRawValue(backup, name, old);
+  return backup.SetDword(absent_name.get(), 1);
+}
+
+// Counts of the open |key|; false when it cannot be asked.
+bool CountContent(RegKeyW& key, win::DWORD* sub_keys, win::DWORD* values) {
+  *sub_keys = 0;
+  *values = 0;
+  return win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, sub_keys, nullptr, nullptr,
+                               values, nullptr, nullptr, nullptr, nullptr) == win::ERROR_SUCCESS;
+}
+
+// Deletes the value |name| of |key| where it exists.
+bool DeleteIfPresent(RegKeyW& key, const char16_t* name) {
+  return LookupOf(win::RegDeleteValueW(key.handle(), name)) != Lookup::kFailed;
+}
+
+bool DeleteBackupKey(RegKeyW& settings_key, RegKeyW& backup) {
+  backup.Close();
+  return win::RegDeleteKeyW(settings_key.handle(), kBackupKeyName) == win::ERROR_SUCCESS;
+}
+
+// Removes both records of |name| from |backup|, and the backup key itself
+// when nothing else is left in it. Closes |backup|.
+bool RemoveRecords(RegKeyW& settings_key, RegKeyW& backup, const char16_t* name,
+                   const WideStr& absent_name) {
+  win::DWORD sub_keys = 0;
+  win::DWORD values = 0;
+  if (!CountContent(backup, &sub_keys, &values)) return false;
+  // The one record is all there is: deleting the key takes it along.
+  if (sub_keys == 0 && values <= 1) return DeleteBackupKey(settings_key, backup);
+  if (!DeleteIfPresent(backup, name) || !DeleteIfPresent(backup, absent_name.get()) ||
+      !CountContent(backup, &sub_keys, &values)) {
+    return false;
   }
-  RawValue value;
-  if (!ReadRawValue(from, name, &value)) return false;
-  return WriteRawValue(to, name, value);
+  if (sub_keys == 0 && values == 0) return DeleteBackupKey(settings_key, backup);
+  return true;
+}
+
+// The setting of an unrecorded key gets |default_value| unless it is absent
+// or already holds it.
+bool SetPresentToDefault(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value) {
+  RawValue current;
+  const Lookup found = ReadRawValue(settings_key, name, &current);
+  if (found != Lookup::kFound) return found == Lookup::kAbsent;
+  if (current.IsDword(default_value)) return true;
+  return settings_key.SetDword(name, default_value);
 }
 
 }  // namespace
 
+WideStr AbsentRecordName(const char16_t* name) { return WideStr(kAbsentRecordPrefix) + name; }
+
 bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name) {
   if (settings_key.handle() == nullptr) return false;
-  win::DWORD size = 0;
-  const win::DWORD type = settings_key.GetValueInfo(name, &size);
-  if (type != win::REG_NONE) {
-    RegKeyW backup(settings_key.handle(), kBackupKeyName, kBackupCreateAccess, true);
-    if (backup.handle() == nullptr) return false;
-    // The value saved first is the one from before any switch: keep it.
-    if (backup.GetValueType(name) == win::REG_NONE &&
-        !CopySavedValue(settings_key, backup, name, type, size)) {
-      return false;
-    }
+  RawValue old;
+  const Lookup current = ReadRawValue(settings_key, name, &old);
+  if (current == Lookup::kFailed) return false;
+
+  const WideStr absent_name = AbsentRecordName(name);
+  RegKeyW backup(settings_key.handle(), kBackupKeyName, kBackupCreateAccess, true);
+  if (backup.handle() == nullptr) return false;
+  // A backup key made just now holds no record; an older one may, and the
+  // record made first is the one from before any switch.
+  const Lookup recorded =
+      backup.created() ? Lookup::kAbsent : FindRecord(backup, name, absent_name);
+  if (recorded == Lookup::kFailed) return false;
+  if (recorded == Lookup::kAbsent && !WriteRecord(backup, name, absent_name, current, old)) {
+    // Leave no empty backup key of this call's making behind.
+    if (backup.created()) DeleteBackupKey(settings_key, backup);
+    return false;
   }
+  backup.Close();
+  if (current == Lookup::kFound && old.IsDword(0)) return true;
   return settings_key.SetDword(name, 0);
 }
 
-bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value) {
+bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value,
+                  Unrecorded unrecorded) {
   if (settings_key.handle() == nullptr) return false;
   {
     RegKeyW backup(settings_key.handle(), kBackupKeyName, kReadWrite, false);
-    if (backup.handle() != nullptr) {
-      bool restored = false;
-      win::DWORD size = 0;
-      const win::DWORD type = backup.GetValueInfo(name, &size);
-      if (type != win::REG_NONE && CopySavedValue(backup, settings_key, name, type, size)) {
-        backup.DeleteValue(name);
-        restored = true;
+    if (backup.opened() == Lookup::kFailed) return false;
+    if (backup.opened() == Lookup::kFound) {
+      RawValue saved;
+      const Lookup value = ReadRawValue(backup, name, &saved);
+      if (value == Lookup::kFailed) return false;
+      const WideStr absent_name = AbsentRecordName(name);
+      if (value == Lookup::kFound) {
+        return WriteRawValue(settings_key, name, saved) &&
+               RemoveRecords(settings_key, backup, name, absent_name);
       }
-      if (IsKeyEmpty(backup)) DeleteKeyTree(backup, false);
-      if (restored) return true;
+      const Lookup absent = FindValue(backup, absent_name.get());
+      if (absent == Lookup::kFailed) return false;
+      if (absent == Lookup::kFound) {
+        return settings_key.SetDword(name, default_value) &&
+               RemoveRecords(settings_key, backup, name, absent_name);
+      }
+      // No record here; a backup key left empty by an earlier run goes.
+      win::DWORD sub_keys = 0;
+      win::DWORD values = 0;
+      if (!CountContent(backup, &sub_keys, &values)) return false;
+      if (sub_keys == 0 && values == 0 && !DeleteBackupKey(settings_key, backup)) return false;
     }
   }
-  if (!settings_key.HasValue(name)) return false;
-  if (settings_key.GetDword(name) == default_value) return true;
-  return settings_key.SetDword(name, default_value);
+  if (unrecorded == Unrecorded::kLeave) return true;
+  return SetPresentToDefault(settings_key, name, default_value);
 }

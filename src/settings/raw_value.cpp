@@ -1,24 +1,33 @@
 #include "settings/raw_value.h"
 
+#include <cstring>
+
 #include "registry/exact_value.h"
 
 namespace {
 
-// The value can grow between asking for its size and reading it; a few
-// rounds are enough for a value that is not being rewritten constantly.
+// Room for the settings as products write them, so that one query reads
+// them; a larger value is read again with the size Windows reports.
+constexpr win::DWORD kFirstReadSize = 64;
+
+// The value can grow between two reads; a few rounds are enough for a value
+// that is not being rewritten constantly.
 constexpr int kReadAttempts = 4;
 
 }  // namespace
 
-bool ReadRawValue(RegKeyW& key, const char16_t* name, RawValue* value) {
-  if (key.handle() == nullptr) return false;
-  win::DWORD size = 0;
-  if (win::RegQueryValueExW(key.handle(), name, nullptr, nullptr, nullptr, &size) !=
-      win::ERROR_SUCCESS) {
-    return false;
-  }
+bool RawValue::IsDword(win::DWORD number) const {
+  if (type != win::REG_DWORD || data.size() != sizeof(win::DWORD)) return false;
+  win::DWORD stored = 0;
+  std::memcpy(&stored, data.data(), sizeof(stored));
+  return stored == number;
+}
+
+Lookup ReadRawValue(RegKeyW& key, const char16_t* name, RawValue* value) {
+  if (key.handle() == nullptr) return Lookup::kFailed;
+  win::DWORD size = kFirstReadSize;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    // At least one byte, so that data() points somewhere for a value of size 0.
+    // At least one byte, so that data() points somewhere.
     value->data.assign(size > 0 ? size : 1, 0);
     win::DWORD type = win::REG_NONE;
     win::DWORD read = size;
@@ -27,12 +36,17 @@ bool ReadRawValue(RegKeyW& key, const char16_t* name, RawValue* value) {
     if (status == win::ERROR_SUCCESS) {
       value->type = type;
       value->data.resize(read);
-      return true;
+      return Lookup::kFound;
     }
-    if (status != win::ERROR_MORE_DATA) return false;
+    if (status != win::ERROR_MORE_DATA) return LookupOf(status);
     size = read;
   }
-  return false;
+  return Lookup::kFailed;
+}
+
+Lookup FindValue(RegKeyW& key, const char16_t* name) {
+  if (key.handle() == nullptr) return Lookup::kFailed;
+  return LookupOf(win::RegQueryValueExW(key.handle(), name, nullptr, nullptr, nullptr, nullptr));
 }
 
 bool WriteRawValue(RegKeyW& key, const char16_t* name, const RawValue& value) {

@@ -1,106 +1,146 @@
 #include "settings/setting_switch.h"
 
 #include "registry/key_tree.h"
+#include "registry/lookup.h"
 #include "registry/reg_key.h"
-#include "settings/dword_backup.h"
+#include "settings/raw_value.h"
 
 namespace {
 
 constexpr win::REGSAM kReadWrite = win::KEY_READ | win::KEY_WRITE;
 
+constexpr Setting kLoadCtrls = {u"LOADCTRLS", 2, Unrecorded::kLeave};
+constexpr Setting kInfoCenterOn = {u"InfoCenterOn", 1, Unrecorded::kLeave};
+// Install never writes this one; uninstalling has always brought it to the
+// default where nothing was saved.
+constexpr Setting kEnableCommunicationCenter = {u"EnableCommunicationCenter", 1,
+                                                Unrecorded::kSetDefault};
+
+enum class Level { kMachine, kUser, kUnknown };
+
 // AutoCAD before R16 keeps its settings per machine whatever the installer
-// asked for.
-bool MachineLevelApplies(const ProductRelease& release, bool machine_wide) {
-  return CanWriteMachineSoftware() &&
-         ((release.family == AutoCad && release.major < 16) || machine_wide);
+// asked for. The write probe is asked only where its answer matters.
+Level ChooseLevel(const ProductRelease& release, bool machine_wide) {
+  if (!((release.family == AutoCad && release.major < 16) || machine_wide)) return Level::kUser;
+  switch (ProbeMachineSoftware()) {
+    case MachineSoftware::kWritable:
+      return Level::kMachine;
+    case MachineSoftware::kReadOnly:
+      return Level::kUser;
+    case MachineSoftware::kUnknown:
+      break;
+  }
+  return Level::kUnknown;
 }
 
-bool UserKeyExists(const char16_t* path, win::REGSAM view) {
-  RegKeyW key(win::HKEY_CURRENT_USER, path, win::KEY_READ | view, false);
-  return key.handle() != nullptr;
+// Whether |key| carries the marker of a copy made by installing: only the
+// REG_DWORD 1 counts.
+Lookup FindRemovalMarker(RegKeyW& key) {
+  RawValue marker;
+  const Lookup found = ReadRawValue(key, kRemoveOnUninstallName, &marker);
+  if (found != Lookup::kFound) return found;
+  return marker.IsDword(1) ? Lookup::kFound : Lookup::kAbsent;
 }
 
-// Machine level of either direction: false only when the key opened and the
-// operation on it failed.
-bool SwitchMachineLevel(const char16_t* value_name, win::DWORD default_value, bool installing,
-                        const char16_t* path, win::REGSAM view) {
+// Machine level of either direction; false when something there could not
+// be done.
+bool SwitchMachineLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
+                        bool installing) {
   RegKeyW key(win::HKEY_LOCAL_MACHINE, path, kReadWrite | view, false);
-  if (key.handle() == nullptr) return true;
-  return installing ? BackupAndSetDword(key, value_name)
-                    : RestoreDword(key, value_name, default_value);
+  if (key.opened() != Lookup::kFound) return key.opened() == Lookup::kAbsent;
+  return installing
+             ? BackupAndSetDword(key, setting.value_name)
+             : RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded);
 }
 
-// Gives the user a copy of the machine's settings key; whether it was made.
-bool CopyMachineKeyToUser(const char16_t* path, win::REGSAM view) {
+// Gives the user a marked copy of the machine's settings key and switches
+// the setting in it. False when something could not be done; a copy that
+// could not be completed and marked is removed again.
+bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM view,
+                     HandledSettingsKeys& handled) {
   RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
-  return CopyKeyTree(source, win::HKEY_CURRENT_USER, path);
-}
-
-bool InstallUserLevel(const char16_t* value_name, const char16_t* path, bool copied,
-                      win::REGSAM view, HandledSettingsKeys& handled) {
-  if (!UserKeyExists(path, view)) return false;
-  RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, true);
-  if (key.handle() == nullptr) return false;
-  if (copied) key.SetDword(kRemoveOnUninstallName, 1);
+  if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
+  RegKeyW copy(win::HKEY_CURRENT_USER, path, win::KEY_ALL_ACCESS, true);
+  if (copy.handle() == nullptr) return false;
   handled.RememberUserKey(path);
-  return BackupAndSetDword(key, value_name);
+  if (!copy.created()) {
+    // The user's own key appeared meanwhile: it is switched, never marked.
+    return BackupAndSetDword(copy, setting.value_name);
+  }
+  // The marker goes first, so that whatever happens next, uninstalling
+  // knows the key for a copy.
+  if (!copy.SetDword(kRemoveOnUninstallName, 1) || !CopyKeyContents(source, copy)) {
+    DeleteKeyTree(copy, true);
+    return false;
+  }
+  return BackupAndSetDword(copy, setting.value_name);
 }
 
-bool UninstallUserLevel(const char16_t* value_name, win::DWORD default_value, const char16_t* path,
-                        win::REGSAM view, HandledSettingsKeys& handled) {
-  if (!UserKeyExists(path, view)) return false;
+bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view, Level level,
+                      HandledSettingsKeys& handled) {
   RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
-  if (key.handle() == nullptr) return false;
-  handled.RememberUserKey(path);
-  if (!RestoreDword(key, value_name, default_value)) return false;
-  if (key.GetDword(kRemoveOnUninstallName) == 1) return DeleteKeyTree(key, true);
-  return true;
+  if (key.opened() == Lookup::kFailed) return false;
+  if (key.opened() == Lookup::kFound) {
+    handled.RememberUserKey(path);
+    return BackupAndSetDword(key, setting.value_name);
+  }
+  // No key of the user's own: at machine level there is nothing to do for
+  // the user, otherwise the user gets the machine's.
+  if (level == Level::kMachine) return true;
+  return InstallUserCopy(setting, path, view, handled);
 }
 
-bool SwitchBothLevels(const char16_t* value_name, win::DWORD default_value, bool installing,
-                      const ProductRelease& release, const char16_t* path, bool machine_wide,
-                      bool view64, HandledSettingsKeys& handled) {
-  const win::REGSAM view = view64 ? win::KEY_WOW64_64KEY : 0;
-  const bool machine_level = MachineLevelApplies(release, machine_wide);
-  if (machine_level && !SwitchMachineLevel(value_name, default_value, installing, path, view)) {
+bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
+                        ActionCall& call) {
+  HandledSettingsKeys& handled = call.handled;
+  RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
+  if (key.opened() != Lookup::kFound) return key.opened() == Lookup::kAbsent;
+  handled.RememberUserKey(path);
+  const Lookup marked = FindRemovalMarker(key);
+  if (marked == Lookup::kFailed) return false;
+  // A marked copy holds nothing but the machine's content: it goes whole,
+  // whether or not its setting could be put back.
+  if (marked == Lookup::kFound) {
+    if (!DeleteKeyTree(key, true)) return false;
+    ++call.copies_removed;
+    return true;
+  }
+  return RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded);
+}
+
+bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, const char16_t* path,
+                      ActionCall& call) {
+  const win::REGSAM view = call.view64 ? win::KEY_WOW64_64KEY : 0;
+  const Level level = ChooseLevel(release, call.machine_wide);
+  if (level == Level::kUnknown) return false;
+  if (level == Level::kMachine && !SwitchMachineLevel(setting, path, view, call.installing)) {
     return false;
   }
   // Per-user keys look the same from both views; the first pass did them.
-  if (view64 && handled.HasUserKey(path)) return true;
-  if (!installing) return UninstallUserLevel(value_name, default_value, path, view, handled);
-  bool copied = false;
-  if (!machine_level && !UserKeyExists(path, view)) copied = CopyMachineKeyToUser(path, view);
-  return InstallUserLevel(value_name, path, copied, view, handled);
+  if (call.view64 && call.handled.HasUserKey(path)) return true;
+  if (!call.installing) return UninstallUserLevel(setting, path, view, call);
+  return InstallUserLevel(setting, path, view, level, call.handled);
 }
 
 }  // namespace
 
-bool SwitchSetting(const char16_t* value_name, win::DWORD default_value, bool installing,
-                   const ProductRelease& release, const char16_t* settings_path, bool machine_wide,
-                   bool view64, HandledSettingsKeys& handled) {
-  bool result = false;
-  if (handled.FindVisit(settings_path, view64, &result)) return result;
-  result = SwitchBothLevels(value_name, default_value, installing, release, settings_path,
-                            machine_wide, view64, handled);
-  handled.RememberVisit(settings_path, view64, result);
-  return result;
+void SwitchSetting(const Setting& setting, const ProductRelease& release,
+                   const char16_t* settings_path, ActionCall& call) {
+  if (!call.handled.FirstVisit(settings_path, call.view64)) return;
+  if (!SwitchBothLevels(setting, release, settings_path, call)) call.failed = true;
 }
 
-bool SwitchLoadCtrls(bool installing, const ProductRelease& release, const char16_t* settings_path,
-                     bool machine_wide, bool view64, HandledSettingsKeys& handled) {
-  return SwitchSetting(u"LOADCTRLS", 2, installing, release, settings_path, machine_wide, view64,
-                       handled);
+void SwitchLoadCtrls(const ProductRelease& release, const char16_t* settings_path,
+                     ActionCall& call) {
+  SwitchSetting(kLoadCtrls, release, settings_path, call);
 }
 
-bool SwitchInfoCenter(bool installing, const ProductRelease& release, const char16_t* settings_path,
-                      bool machine_wide, bool view64, HandledSettingsKeys& handled) {
-  return SwitchSetting(u"InfoCenterOn", 1, installing, release, settings_path, machine_wide, view64,
-                       handled);
+void SwitchInfoCenter(const ProductRelease& release, const char16_t* settings_path,
+                      ActionCall& call) {
+  SwitchSetting(kInfoCenterOn, release, settings_path, call);
 }
 
-bool SwitchCommunicationCenter(bool installing, const ProductRelease& release,
-                               const char16_t* settings_path, bool machine_wide, bool view64,
-                               HandledSettingsKeys& handled) {
-  return SwitchSetting(u"EnableCommunicationCenter", 1, installing, release, settings_path,
-                       machine_wide, view64, handled);
+void SwitchCommunicationCenter(const ProductRelease& release, const char16_t* settings_path,
+                               ActionCall& call) {
+  SwitchSetting(kEnableCommunicationCenter, release, settings_path, call);
 }

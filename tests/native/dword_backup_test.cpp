@@ -46,14 +46,24 @@ HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
   ExpectRegistry(before);
 }
 
-TEST_F(DwordBackupTest, AbsentSettingIsCreatedWithoutBackupAndRestoredToTheDefault) {
+TEST_F(DwordBackupTest, AbsentSettingIsRecordedAsAbsentAndRestoredToTheDefault) {
   emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  Other = sz:keep\n");
   EXPECT_TRUE(Switch());
+  EXPECT_TRUE(Switch());  // the record of the first switch stays
   ExpectRegistry(R"(
 HKLM\SOFTWARE\Acme\Settings
   Other = sz:keep
   LOADCTRLS = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  SKRW_Absent_LOADCTRLS = dword:1
 )");
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  Other = sz:keep
+  LOADCTRLS = dword:2
+)");
+  // Nothing recorded any more: a second restore changes nothing.
   EXPECT_TRUE(Restore());
   ExpectRegistry(R"(
 HKLM\SOFTWARE\Acme\Settings
@@ -62,12 +72,29 @@ HKLM\SOFTWARE\Acme\Settings
 )");
 }
 
-TEST_F(DwordBackupTest, AbsentSettingSwitchedTwiceRestoresTheZeroOfTheFirstSwitch) {
-  emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n");
-  EXPECT_TRUE(Switch());
-  EXPECT_TRUE(Switch());
-  EXPECT_TRUE(Restore());
-  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:0\n");
+// REG_NONE is a value like any other: its data must come back, and it must
+// not be mistaken for a missing setting or a missing record.
+TEST_F(DwordBackupTest, RegNoneWithDataAndEmptyRegNoneAreRecordedExactly) {
+  const std::string before = R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = hex(0):07,00
+  InfoCenterOn = none:
+)";
+  emu::Load(before);
+  EXPECT_TRUE(Switch(u"LOADCTRLS"));
+  EXPECT_TRUE(Switch(u"InfoCenterOn"));
+  EXPECT_TRUE(Switch(u"LOADCTRLS"));
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = hex(0):07,00
+  InfoCenterOn = none:
+)");
+  EXPECT_TRUE(Restore(u"LOADCTRLS", 2));
+  EXPECT_TRUE(Restore(u"InfoCenterOn", 1));
+  ExpectRegistry(before);
 }
 
 // A setting of another type keeps its own type and data in the backup, so
@@ -171,20 +198,44 @@ HKLM\SOFTWARE\Acme\Settings
 HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
 )");
   EXPECT_TRUE(Restore());
-  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:2\n");
+  ExpectRegistry("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:0\n");
 }
 
-TEST_F(DwordBackupTest, NothingSavedWritesOnlyWhenTheSettingDiffersFromTheDefault) {
-  emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:2\n");
+// Where nothing was recorded, this run did not switch the setting: it stays
+// as it is, unless the caller asks for the default there.
+TEST_F(DwordBackupTest, UnrecordedSettingIsLeftAloneUnlessTheDefaultIsAsked) {
+  emu::Load("HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:7\n  InfoCenterOn = dword:1\n");
+  RegKeyW key(win::HKEY_LOCAL_MACHINE, kPath, kReadWrite, false);
   emu::ClearCalls();
-  EXPECT_TRUE(Restore());
+  EXPECT_TRUE(RestoreDword(key, u"LOADCTRLS", 2));
+  EXPECT_TRUE(RestoreDword(key, u"InfoCenterOn", 1, Unrecorded::kSetDefault));  // already 1
+  EXPECT_TRUE(RestoreDword(key, u"Missing", 1, Unrecorded::kSetDefault));  // absent stays absent
   EXPECT_EQ(emu::CountCalls("RegSetValueExW"), 0u);
+  EXPECT_TRUE(RestoreDword(key, u"LOADCTRLS", 2, Unrecorded::kSetDefault));
+  key.Close();
+  ExpectRegistry(
+      "HKLM\\SOFTWARE\\Acme\\Settings\n  LOADCTRLS = dword:2\n  InfoCenterOn = dword:1\n");
+}
 
-  emu::Load("HKLM\\SOFTWARE\\Acme\\Other\n");
-  RegKeyW other(win::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Acme\\Other", kReadWrite, false);
-  emu::ClearCalls();
-  EXPECT_FALSE(RestoreDword(other, u"LOADCTRLS", 2));  // an absent setting stays absent
-  EXPECT_EQ(emu::CountCalls("RegSetValueExW"), 0u);
+// A record of each kind for one setting (hand-made): the value wins, and
+// both go, so that a retry cannot write the default over the value.
+TEST_F(DwordBackupTest, BothRecordsOfOneSettingGoTogether) {
+  emu::Load(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:9
+  SKRW_Absent_LOADCTRLS = dword:1
+  InfoCenterOn = dword:1
+)");
+  EXPECT_TRUE(Restore());
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:9
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
 }
 
 TEST_F(DwordBackupTest, KeyThatIsNotOpenIsLeftAlone) {
@@ -221,14 +272,48 @@ TEST_F(DwordBackupFailureTest, BackupKeyThatCannotBeCreatedLeavesTheSetting) {
   ExpectRegistry(kFive);
 }
 
-TEST_F(DwordBackupFailureTest, FailedSaveLeavesTheSettingAndTheNewBackupKey) {
+TEST_F(DwordBackupFailureTest, FailedRecordLeavesTheSettingAndNoBackupKey) {
   emu::FailNthCallOf("RegSetValueExW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Switch());
+  ExpectRegistry(kFive);
+}
+
+// A failed read is no absent setting: nothing may be written over a value
+// that could not be recorded.
+TEST_F(DwordBackupFailureTest, FailedReadOfTheSettingWritesNothing) {
+  emu::FailNthCallOf("RegQueryValueExW", 1, win::ERROR_KEY_DELETED);
+  EXPECT_FALSE(Switch());
+  ExpectRegistry(kFive);
+}
+
+// Nor is a failed look at an earlier record "nothing saved yet": the first
+// record must survive.
+TEST_F(DwordBackupFailureTest, FailedLookAtAnEarlierRecordKeepsIt) {
+  ASSERT_TRUE(Switch());
+  emu::FailNthCallOf("RegQueryValueExW", 2, win::ERROR_KEY_DELETED);
   EXPECT_FALSE(Switch());
   ExpectRegistry(R"(
 HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:5
+  LOADCTRLS = dword:0
 HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
 )");
+}
+
+TEST_F(DwordBackupFailureTest, FailedReadOfTheRecordWritesNothingAndKeepsIt) {
+  ASSERT_TRUE(Switch());
+  emu::FailNthCallOf("RegQueryValueExW", 1, win::ERROR_KEY_DELETED);
+  EXPECT_FALSE(Restore());
+  const std::string switched = R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)";
+  ExpectRegistry(switched);
+  emu::ClearFaults();
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(kFive);
 }
 
 TEST_F(DwordBackupFailureTest, FailedSwitchKeepsTheValueSaved) {
@@ -237,23 +322,26 @@ TEST_F(DwordBackupFailureTest, FailedSwitchKeepsTheValueSaved) {
   ExpectRegistry(kFiveSaved);
 }
 
-TEST_F(DwordBackupFailureTest, FailedWriteBackKeepsTheSavedValueAndFallsBackToTheDefault) {
+TEST_F(DwordBackupFailureTest, FailedWriteBackKeepsTheRecordAndWritesNothingElse) {
   ASSERT_TRUE(Switch());
   emu::FailNthCallOf("RegSetValueExW", 1, win::ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(Restore());
+  EXPECT_FALSE(Restore());
   ExpectRegistry(R"(
 HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:2
+  LOADCTRLS = dword:0
 HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
   LOADCTRLS = dword:5
 )");
 }
 
-TEST_F(DwordBackupFailureTest, FailedCleanUpDoesNotChangeTheResult) {
+TEST_F(DwordBackupFailureTest, FailedCleanUpIsReportedAndARetryFinishesIt) {
   ASSERT_TRUE(Switch());
-  emu::FailNthCallOf("RegDeleteValueW", 1, win::ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(Restore());
+  emu::FailNthCallOf("RegDeleteKeyW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Restore());
   ExpectRegistry(kFiveSaved);
+  emu::ClearFaults();
+  EXPECT_TRUE(Restore());
+  ExpectRegistry(kFive);
 }
 
 }  // namespace

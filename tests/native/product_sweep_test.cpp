@@ -16,11 +16,17 @@ constexpr ProductRelease kAutoCad18{AutoCad, 18, 0};
 
 class ProductSweepTest : public EngineTest {
  protected:
+  // One sweep as its own call of an export; |failed_| tells whether the call
+  // would report a failure.
   bool Sweep(bool installing, const ProductRelease& release, bool machine_wide,
              bool view64 = false) {
-    return SweepProductKeys(installing, release, machine_wide, view64, handled_);
+    ActionCall call(installing, machine_wide);
+    call.view64 = view64;
+    const bool swept = SweepProductKeys(release, call);
+    failed_ = call.failed;
+    return swept;
   }
-  HandledSettingsKeys handled_;
+  bool failed_ = false;
 };
 
 // The settings key |key| with InfoCenter on, and as a switch leaves it.
@@ -114,12 +120,11 @@ class DispatchTest : public ProductSweepTest, public ::testing::WithParamInterfa
 
 TEST_P(DispatchTest, ProbesTheSettingsKeysOfTheReleaseInOrder) {
   const DispatchCase& c = GetParam();
-  DispatchSettingLocation(u"Software\\Acme\\Product-Key:409", c.release, true, false, false,
-                          handled_);
+  ActionCall call(true, false);
+  DispatchSettingLocation(u"Software\\Acme\\Product-Key:409", c.release, call);
   std::vector<std::string> expected;
   for (const std::string& suffix : c.suffixes) {
-    // Each settings key is probed before copying and again before switching.
-    expected.push_back("HKCU\\Software\\Acme\\Product-Key:409" + suffix);
+    // One open of each settings key tells whether the user has it.
     expected.push_back("HKCU\\Software\\Acme\\Product-Key:409" + suffix);
   }
   std::vector<std::string> probes;
@@ -224,9 +229,12 @@ class ProductSweepFailureTest : public ProductSweepTest {
   }
 };
 
-TEST_F(ProductSweepFailureTest, EnumerationErrorEndsTheSweepQuietly) {
+// The product keys after the failed index are not visited: that must not
+// pass for success.
+TEST_F(ProductSweepFailureTest, EnumerationErrorEndsTheSweepAndIsAFailure) {
   emu::FailNthCallOf("RegEnumKeyExW", 2, win::ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(Sweep(true, kAutoCad18, false));
+  EXPECT_FALSE(Sweep(true, kAutoCad18, false));
+  EXPECT_TRUE(failed_);
   ExpectRegistry(InfoCenterSwitched(kInfoCenterA) + InfoCenterOn(kInfoCenterB));
 }
 

@@ -42,7 +42,7 @@ $M32\Vendor\Unrelated
 )";
 
 // Switched at machine level: every present setting saved and 0, the absent
-// one created as 0 without a backup; the text setting saved as text.
+// one recorded as absent and created as 0; the text setting saved as text.
 inline constexpr char kMachine32Switched[] = R"(
 $M32\Autodesk\AutoCAD\R16.2\ACAD-4001:409
   ProductName = sz:AutoCAD 2005
@@ -58,6 +58,8 @@ $M32\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon\SKRW_Back
 $M32\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\InfoCenterAcConn
   Name = sz:InfoCenter
   LOADCTRLS = dword:0
+$M32\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\InfoCenterAcConn\SKRW_Backup
+  SKRW_Absent_LOADCTRLS = dword:1
 $M32\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:0
   Mode = dword:3
@@ -180,6 +182,8 @@ HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter\SKRW_Backup
 HKCU\Software\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\WSCommCntrAcCon
   Name = sz:Communication Center
   LOADCTRLS = dword:0
+HKCU\Software\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\WSCommCntrAcCon\SKRW_Backup
+  SKRW_Absent_LOADCTRLS = dword:1
 HKCU\Software\CadManagerControl\CommunicationCenter
   EnableCommunicationCenter = dword:0
 HKCU\Software\Vendor\Unrelated
@@ -202,6 +206,8 @@ HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\InfoCenterAcConn
   Name = sz:InfoCenter
   SKRW_RemoveOnUninstall = dword:1
   LOADCTRLS = dword:0
+HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\InfoCenterAcConn\SKRW_Backup
+  SKRW_Absent_LOADCTRLS = dword:1
 HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:0
 HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter\SKRW_Backup
@@ -209,6 +215,8 @@ HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter\SKRW_Backup
 HKCU\Software\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\WSCommCntrAcCon
   Name = sz:Communication Center
   LOADCTRLS = dword:0
+HKCU\Software\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\WSCommCntrAcCon\SKRW_Backup
+  SKRW_Absent_LOADCTRLS = dword:1
 HKCU\Software\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\InfoCenterAcConn
   LOADCTRLS = dword:0
   SKRW_RemoveOnUninstall = dword:1

@@ -29,12 +29,21 @@ HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
 
 class SettingSwitchTest : public EngineTest {
  protected:
+  // Each returns false when the export would report a failure.
   bool Install(bool machine_wide, const ProductRelease& release = kAutoCad18, bool view64 = false) {
-    return SwitchInfoCenter(true, release, kPath, machine_wide, view64, handled_);
+    return Switch(true, machine_wide, release, view64);
   }
   bool Uninstall(bool machine_wide, const ProductRelease& release = kAutoCad18,
                  bool view64 = false) {
-    return SwitchInfoCenter(false, release, kPath, machine_wide, view64, handled_);
+    return Switch(false, machine_wide, release, view64);
+  }
+  bool Switch(bool installing, bool machine_wide, const ProductRelease& release, bool view64) {
+    ActionCall call(installing, machine_wide);
+    call.view64 = view64;
+    call.handled = std::move(handled_);
+    SwitchInfoCenter(release, kPath, call);
+    handled_ = std::move(call.handled);
+    return !call.failed;
   }
   // Each call of an export starts with an empty memory.
   void NextExportCall() { handled_ = HandledSettingsKeys(); }
@@ -62,10 +71,10 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
 
 TEST_F(SettingSwitchTest, MachineLevelCreatesNothingForTheUser) {
   emu::Load(kMachineOn);
-  EXPECT_FALSE(Install(true));
+  EXPECT_TRUE(Install(true));  // no key of the user's is nothing to do
   ExpectRegistry(kMachineSwitched);
   NextExportCall();
-  EXPECT_FALSE(Uninstall(true));
+  EXPECT_TRUE(Uninstall(true));
   ExpectRegistry(kMachineOn);
 }
 
@@ -157,7 +166,7 @@ HKCU\Software\Acme\R1\Q
 
 TEST_F(SettingSwitchTest, PerUserWithoutAnyKeyCreatesNothing) {
   emu::Load("HKCU\\Software\\Acme\\R1\\P\n");
-  EXPECT_FALSE(Install(false));
+  EXPECT_TRUE(Install(false));  // nothing to do is no failure
   ExpectRegistry("HKCU\\Software\\Acme\\R1\\P\n");
 }
 
@@ -201,19 +210,29 @@ HKCU\Software\Acme\R1\P\InfoCenter
   }
 }
 
-TEST_F(SettingSwitchTest, FailedMachineRestoreLeavesTheUserLevelAlone) {
-  const std::string before = R"(
-HKLM\SOFTWARE\Acme\R1\P\InfoCenter
-  Other = dword:1
+constexpr char kMarkedUserCopy[] = R"(
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:0
   SKRW_RemoveOnUninstall = dword:1
 HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   InfoCenterOn = dword:1
 )";
+
+TEST_F(SettingSwitchTest, FailedMachineRestoreLeavesTheUserLevelAlone) {
+  const std::string before = kMachineSwitched + std::string(kMarkedUserCopy);
   emu::Load(before);
+  emu::FailPath("HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\\SKRW_Backup", win::ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Uninstall(true));
   ExpectRegistry(before);
+}
+
+// A machine key without a setting or a record is nothing to do, and does not
+// keep the user's level from being restored.
+TEST_F(SettingSwitchTest, UnrecordedMachineSettingDoesNotStopTheUserLevel) {
+  const std::string machine = "HKLM\\SOFTWARE\\Acme\\R1\\P\\InfoCenter\n  Other = dword:1\n";
+  emu::Load(machine + kMarkedUserCopy);
+  EXPECT_TRUE(Uninstall(true));
+  ExpectRegistry(machine);
 }
 
 // HKEY_CURRENT_USER\Software is one key in both views: restoring a per-user
@@ -234,8 +253,11 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   EXPECT_TRUE(Uninstall(true, kAutoCad18, false));  // no 32-bit machine key
   emu::ClearCalls();
   // The same key, spelt in another case, in the 64-bit pass of the same call.
-  EXPECT_TRUE(SwitchInfoCenter(false, kAutoCad18, u"software\\acme\\r1\\p\\infocenter", true, true,
-                               handled_));
+  ActionCall call(false, true);
+  call.view64 = true;
+  call.handled = std::move(handled_);
+  SwitchInfoCenter(kAutoCad18, u"software\\acme\\r1\\p\\infocenter", call);
+  EXPECT_FALSE(call.failed);
   for (const emu::Call& call : emu::Calls()) {
     EXPECT_NE(call.path.rfind("HKCU", 0), 0u) << call.function << " " << call.path;
   }
@@ -249,7 +271,12 @@ HKCU\Software\Acme\R1\P\InfoCenter
 
 TEST_F(SettingSwitchTest, SixtyFourBitPassHandlesUserKeysTheFirstPassDidNotReach) {
   StartMachine(emu::Machine::Wow64, emu::User::Administrator);
-  emu::Load("HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:0\n");
+  emu::Load(R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
   handled_.RememberUserKey(u"SOFTWARE\\Acme\\R1\\Other\\InfoCenter");
   EXPECT_TRUE(Uninstall(false, kAutoCad18, true));
   ExpectRegistry("HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
@@ -274,22 +301,22 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   emu::FailNthCallOf("RegOpenKeyExW", 2, win::ERROR_ACCESS_DENIED);  // after the probe
   EXPECT_FALSE(Uninstall(false));
   ExpectRegistry(before);
+  NextExportCall();
   emu::FailNthCallOf("RegCreateKeyExW", 1, win::ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Install(false));
   ExpectRegistry(before);
 }
 
-TEST_F(SettingSwitchFailureTest, CopyWithoutMarkerStaysAfterUninstall) {
+// Without its marker a copy would stay in the user's hive for good and
+// shadow the machine's key: it is removed at once instead.
+TEST_F(SettingSwitchFailureTest, CopyWhoseMarkerCannotBeWrittenIsRemoved) {
   emu::Load(kMachineOn);
-  // The copy writes one value; the marker is the second write.
-  emu::FailNthCallOf("RegSetValueExW", 2, win::ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(Install(false));
+  emu::FailNthCallOf("RegSetValueExW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Install(false));
+  ExpectRegistry(kMachineOn);
   NextExportCall();
   EXPECT_TRUE(Uninstall(false));
-  ExpectRegistry(kMachineOn + std::string(R"(
-HKCU\Software\Acme\R1\P\InfoCenter
-  InfoCenterOn = dword:1
-)"));
+  ExpectRegistry(kMachineOn);
 }
 
 }  // namespace

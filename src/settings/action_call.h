@@ -1,0 +1,25 @@
+// One call of Install or Uninstall, as the sweep and the setting switch see
+// it: the flags that travel down the call chain, the memory of what was
+// handled, and whether anything failed.
+#pragma once
+
+#include "settings/handled_settings_keys.h"
+
+struct ActionCall {
+  ActionCall(bool installing_call, bool machine_wide_call)
+      : installing(installing_call), machine_wide(machine_wide_call) {}
+
+  // True for Install (switch off), false for Uninstall (restore).
+  const bool installing;
+  // Asked for by "CustomActionData".
+  const bool machine_wide;
+  // Set for the pass over the 64-bit registry view.
+  bool view64 = false;
+  HandledSettingsKeys handled;
+  // Marked per-user copies deleted so far: deleting one can prune the keys
+  // above it, the product key and the release key included.
+  unsigned copies_removed = 0;
+  // Set when something that exists could not be recorded, switched,
+  // restored, copied or removed. Absence is never a failure.
+  bool failed = false;
+};
