@@ -1,6 +1,7 @@
 #include "registry/key_tree.h"
 
 #include <memory>
+#include <string>
 
 #include "registry/exact_value.h"
 
@@ -25,34 +26,42 @@ class NameBuffer {
 
 // After |name| was deleted below |parent|: deletes its nearest ancestor along
 // the name when that has become empty, and so on upwards. The first level of
-// the name is the highest it can reach.
-void PruneEmptyAncestors(win::HKEY parent, const WideStr& name) {
-  const char16_t* text = name.get();
-  int end = name.Length();
-  // A trailing backslash names no further level.
-  while (end > 1 && text[end - 1] == u'\\') --end;
-  int cut = end - 1;
-  while (cut > 0 && text[cut] != u'\\') --cut;
-  if (cut <= 0) return;
+// the name is the highest it can reach. Works in |name|'s own buffer and
+// allocates nothing, so that running out of memory cannot stop it halfway.
+// False when an ancestor could not be looked at or deleted; a missing or
+// non-empty one ends the climb.
+bool PruneEmptyAncestors(win::HKEY parent, std::u16string& name) {
+  char16_t* text = name.data();
+  int end = static_cast<int>(name.size());
+  for (;;) {
+    // A trailing backslash names no further level.
+    while (end > 1 && text[end - 1] == u'\\') --end;
+    int cut = end - 1;
+    while (cut > 0 && text[cut] != u'\\') --cut;
+    if (cut <= 0) return true;
+    text[cut] = u'\0';
+    end = cut;
 
-  const WideStr ancestor_name = WideStr::Left(cut, name);
-  // Fixed mask, no view flag: the ancestor is reached the way the caller's
-  // parent handle sees it.
-  RegKeyW ancestor(parent, ancestor_name.get(), win::KEY_ALL_ACCESS, false);
-  if (!ancestor.handle()) return;
-  win::DWORD sub_keys = 0;
-  win::DWORD values = 0;
-  if (win::RegQueryInfoKeyW(ancestor.handle(), nullptr, nullptr, nullptr, &sub_keys, nullptr,
-                            nullptr, &values, nullptr, nullptr, nullptr,
-                            nullptr) == win::ERROR_SUCCESS &&
-      sub_keys == 0 && values == 0) {
-    DeleteKeyTree(ancestor, true);
+    // Fixed mask, no view flag: the ancestor is reached the way the caller's
+    // parent handle sees it.
+    win::HKEY ancestor = nullptr;
+    const win::LONG opened = win::RegOpenKeyExW(parent, text, 0, win::KEY_ALL_ACCESS, &ancestor);
+    if (opened != win::ERROR_SUCCESS) return LookupOf(opened) == Lookup::kAbsent;
+    win::DWORD sub_keys = 0;
+    win::DWORD values = 0;
+    const win::LONG queried =
+        win::RegQueryInfoKeyW(ancestor, nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
+                              &values, nullptr, nullptr, nullptr, nullptr);
+    win::RegCloseKey(ancestor);
+    if (queried != win::ERROR_SUCCESS) return false;
+    if (sub_keys != 0 || values != 0) return true;
+    if (win::RegDeleteKeyW(parent, text) != win::ERROR_SUCCESS) return false;
   }
 }
 
 }  // namespace
 
-bool DeleteKeyTree(RegKeyW& key, bool prune) {
+bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned) {
   if (!key.IsWritable()) return false;
   // A key that wraps its parent (or names it by the empty path) would delete
   // the key behind the parent handle: refused, the key left as it is.
@@ -80,10 +89,14 @@ bool DeleteKeyTree(RegKeyW& key, bool prune) {
   }
 
   const win::HKEY parent = key.parent();
-  const WideStr name(key.name());
+  // Copied before anything is deleted: the pruning climbs along it.
+  std::u16string name(key.name());
   key.Close();  // the handle goes before the key does
-  const bool deleted = win::RegDeleteKeyW(parent, name.get()) == win::ERROR_SUCCESS;
-  if (deleted && prune) PruneEmptyAncestors(parent, name);
+  const bool deleted = win::RegDeleteKeyW(parent, name.c_str()) == win::ERROR_SUCCESS;
+  if (deleted && prune) {
+    const bool climbed = PruneEmptyAncestors(parent, name);
+    if (pruned) *pruned = climbed;
+  }
   return deleted;
 }
 

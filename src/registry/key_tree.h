@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win_api.h"
+#include "registry/lookup.h"
 #include "registry/reg_key.h"
 
 // Deletes |key| with everything below it. With |prune|, then deletes each
@@ -10,12 +11,14 @@
 // handle is never deleted. Returns false at once, touching nothing, when the
 // key is not writable or has no name of its own (it wraps its parent, or
 // names it by the empty path); otherwise closes |key| and returns whether the
-// key itself was deleted, whatever the pruning did.
+// key itself was deleted, whatever the pruning did. |pruned|, when given and
+// the key was deleted with |prune|, tells whether the pruning went as far as
+// it should (false when an ancestor could not be looked at or deleted).
 // The key and its ancestors are deleted by name below the parent handle,
 // which takes no view flag: a key of the native view below
 // HKEY_LOCAL_MACHINE\SOFTWARE must be deleted through an open parent of that
 // view, not by a path from the root.
-bool DeleteKeyTree(RegKeyW& key, bool prune);
+bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned = nullptr);
 
 // Copies every sub-key (recursively) and value of the open |source| into the
 // key |destination_name| below |destination_parent|, created if missing.

@@ -62,14 +62,15 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
   RegKeyW copy(win::HKEY_CURRENT_USER, path, win::KEY_ALL_ACCESS, true);
   if (copy.handle() == nullptr) return false;
-  handled.RememberUserKey(path);
-  if (!copy.created()) {
-    // The user's own key appeared meanwhile: it is switched, never marked.
-    return BackupAndSetDword(copy, setting.value_name);
+  // The marker goes first, before anything that can fail or run out of
+  // memory, so that whatever happens next, uninstalling knows the key for a
+  // copy. A key that was there already is the user's own: never marked.
+  if (copy.created() && !copy.SetDword(kRemoveOnUninstallName, 1)) {
+    DeleteKeyTree(copy, true);
+    return false;
   }
-  // The marker goes first, so that whatever happens next, uninstalling
-  // knows the key for a copy.
-  if (!copy.SetDword(kRemoveOnUninstallName, 1) || !CopyKeyContents(source, copy)) {
+  handled.RememberUserKey(path);
+  if (copy.created() && !CopyKeyContents(source, copy)) {
     DeleteKeyTree(copy, true);
     return false;
   }
@@ -101,9 +102,12 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
   // A marked copy holds nothing but the machine's content: it goes whole,
   // whether or not its setting could be put back.
   if (marked == Lookup::kFound) {
-    if (!DeleteKeyTree(key, true)) return false;
+    // Keys the copy left empty above it go too. Should that fail, they stay
+    // empty, and the failure is reported: nothing marks them any more.
+    bool pruned = true;
+    if (!DeleteKeyTree(key, true, &pruned)) return false;
     ++call.copies_removed;
-    return true;
+    return pruned;
   }
   return RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded);
 }

@@ -1,0 +1,70 @@
+// The registry that the fault-position tests start from: settings of every
+// type, absent settings, settings keys the user has and has not, and records
+// left by an earlier run, at machine level in both views and at user level.
+//
+// "$M32" stands for HKLM\SOFTWARE as the 32-bit process sees it, "$M64" for
+// the native HKLM\SOFTWARE of 64-bit Windows (left out on 32-bit Windows).
+#pragma once
+
+namespace fault_fixture {
+
+inline constexpr char kMachine32[] = R"(
+$M32\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:14
+  Name = sz:Communication Center
+$M32\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\InfoCenterAcConn
+  Name = sz:InfoCenter
+$M32\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = sz:1
+$M32\Autodesk\AutoCAD\R18.1\ACAD-9001:409\InfoCenter
+  InfoCenterOn = expand_sz:%SystemRoot%\on
+$M32\Autodesk\AutoCAD\R18.2\ACAD-A001:409\InfoCenter
+  InfoCenterOn = hex:01,02
+$M32\Autodesk\AutoCAD\R19.0\ACAD-B001:409\InfoCenter
+  InfoCenterOn = hex(0):07,00
+$M32\Autodesk\AutoCAD\R19.1\ACAD-D001:409\InfoCenter
+  InfoCenterOn = hex(4):01,00,00,00,02,00,00,00
+$M32\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:0
+$M32\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\InfoCenterAcConn
+  LOADCTRLS = dword:0
+$M32\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\InfoCenterAcConn\SKRW_Backup
+  LOADCTRLS = dword:3
+$M32\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter
+  InfoCenterOn = dword:1
+  Mode = dword:2
+$M32\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)";
+
+inline constexpr char kMachine64[] = R"(
+$M64\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = dword:1
+$M64\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter
+  InfoCenterOn = hex(1):31,00
+$M64\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter\SKRW_Backup
+  SKRW_Absent_InfoCenterOn = dword:1
+$M64\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)";
+
+// The user's own 0, a record of an earlier run in a key of the user's, a key
+// without the setting, and product keys whose settings keys the user lacks.
+inline constexpr char kUser[] = R"(
+HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409
+  Profile = sz:Default
+HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Autodesk\AutoCAD\R19.0\ACAD-B001:409\InfoCenter
+  InfoCenterOn = sz:1
+HKCU\Software\Autodesk\AutoCAD\R19.0\ACAD-B001:409\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+HKCU\Software\Autodesk\AutoCAD LT\R13\ACADLT-3001:409\Applications\WSCommCntrAcCon
+  Name = sz:Communication Center
+HKCU\Software\Autodesk\AutoCAD LT\R19\ACADLT-D001:409
+  Profile = sz:Default
+HKCU\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)";
+
+}  // namespace fault_fixture

@@ -1,0 +1,355 @@
+// Every registry call of Install and of Uninstall failed once, with the
+// error that call would really return, and every allocation: nothing is
+// lost, nothing of the library's own is left once a clean Uninstall has run,
+// a retried Uninstall gives what one clean Uninstall gives, and the result
+// never calls a failure a success.
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine_test_support.h"
+#include "entry/entry_points.h"
+#include "fault_fixture.h"
+
+namespace {
+
+using engine_test::StartProcess;
+
+constexpr win::MSIHANDLE kInstall = 1;
+
+// Key path -> value name -> "type:data", from a dump.
+using Registry = std::map<std::string, std::map<std::string, std::string>>;
+
+Registry Parse(const std::string& dump) {
+  Registry registry;
+  std::istringstream lines(dump);
+  std::string line;
+  std::string key;
+  while (std::getline(lines, line)) {
+    if (line.rfind("  ", 0) != 0) {
+      key = line;
+      registry[key];
+      continue;
+    }
+    const std::size_t equals = line.find(" = ");
+    registry[key][line.substr(2, equals - 2)] = line.substr(equals + 3);
+  }
+  return registry;
+}
+
+const std::map<std::string, std::string>* Values(const Registry& registry, const std::string& key) {
+  const auto found = registry.find(key);
+  return found == registry.end() ? nullptr : &found->second;
+}
+
+std::string ValueOf(const Registry& registry, const std::string& key, const std::string& name) {
+  const auto* values = Values(registry, key);
+  if (values == nullptr) return "<no key>";
+  const auto found = values->find(name);
+  return found == values->end() ? "<absent>" : found->second;
+}
+
+// What |after| holds that is neither as |before| had it nor as |expected|
+// has it: a value lost or changed, or a key that should not be there.
+std::vector<std::string> Losses(const Registry& before, const Registry& expected,
+                                const Registry& after) {
+  std::vector<std::string> losses;
+  std::set<std::string> keys;
+  for (const Registry* registry : {&before, &expected, &after}) {
+    for (const auto& entry : *registry) keys.insert(entry.first);
+  }
+  for (const std::string& key : keys) {
+    const bool in_before = Values(before, key) != nullptr;
+    const bool in_expected = Values(expected, key) != nullptr;
+    const bool in_after = Values(after, key) != nullptr;
+    if (in_after != in_before && in_after != in_expected) {
+      losses.push_back((in_after ? "extra key " : "lost key ") + key);
+      continue;
+    }
+    std::set<std::string> names;
+    for (const Registry* registry : {&before, &expected, &after}) {
+      if (const auto* values = Values(*registry, key)) {
+        for (const auto& value : *values) names.insert(value.first);
+      }
+    }
+    for (const std::string& name : names) {
+      const std::string now = ValueOf(after, key, name);
+      if (now != ValueOf(before, key, name) && now != ValueOf(expected, key, name)) {
+        losses.push_back(key + " " + name + " = " + now + " (was " + ValueOf(before, key, name) +
+                         ", expected " + ValueOf(expected, key, name) + ")");
+      }
+    }
+  }
+  return losses;
+}
+
+// Names of the library's own left in |registry|.
+std::vector<std::string> OwnLeftovers(const Registry& registry) {
+  std::vector<std::string> left;
+  for (const auto& entry : registry) {
+    if (entry.first.find("SKRW_") != std::string::npos) left.push_back(entry.first);
+    for (const auto& value : entry.second) {
+      if (value.first.rfind("SKRW_", 0) == 0) left.push_back(entry.first + " " + value.first);
+    }
+  }
+  return left;
+}
+
+// The error a registry call really returns when it fails.
+win::LONG ErrorFor(const std::string& function) {
+  if (function == "RegOpenKeyExW") return win::ERROR_FILE_NOT_FOUND;
+  if (function == "RegCreateKeyExW" || function == "RegSetValueExW" ||
+      function == "RegDeleteValueW" || function == "RegDeleteKeyW") {
+    return win::ERROR_ACCESS_DENIED;
+  }
+  if (function == "RegCloseKey") return win::ERROR_INVALID_HANDLE;
+  return win::ERROR_KEY_DELETED;  // queries and enumerations below a vanished key
+}
+
+struct Fault {
+  std::size_t call;  // 1-based position among all calls of the export; 0 for none
+  win::LONG error;
+  std::string function;
+  // The open of HKLM\SOFTWARE that asks whether the machine may be
+  // written: its ERROR_ACCESS_DENIED is an answer, not a failure.
+  bool write_probe = false;
+
+  // Whether the run can rightly report success having done less than a
+  // clean run: "not found" makes a key look absent, and a refused write
+  // probe makes the run a per-user one.
+  bool ChangesWhatIsThere() const {
+    return error == win::ERROR_FILE_NOT_FOUND || (write_probe && error == win::ERROR_ACCESS_DENIED);
+  }
+};
+
+// The registry call positions of one clean run that succeeded there, each
+// with its real error; opens a second time with ERROR_ACCESS_DENIED, since a
+// key that is there but cannot be opened is not a missing key. (A call that
+// failed in the clean run, say the open of a missing release key, already
+// shows its one real outcome.)
+std::vector<Fault> FaultsOf(const std::vector<emu::Call>& calls) {
+  std::vector<Fault> faults;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const std::string& function = calls[i].function;
+    if (function.rfind("Reg", 0) != 0 || calls[i].result != win::ERROR_SUCCESS) continue;
+    const bool write_probe =
+        function == "RegOpenKeyExW" && calls[i].access == win::KEY_ALL_ACCESS &&
+        (calls[i].path == "HKLM\\SOFTWARE" || calls[i].path == "HKLM\\SOFTWARE\\Wow6432Node");
+    faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe});
+    if (function == "RegOpenKeyExW") {
+      faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe});
+    }
+  }
+  return faults;
+}
+
+struct Scenario {
+  const char* name;
+  emu::Machine machine;
+  emu::User user;
+  bool machine_wide_flag;
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+// What one run of an export did.
+struct Outcome {
+  win::UINT result = 0;
+  std::size_t open_handles = 0;
+  std::string dump;
+  std::vector<emu::Call> calls;
+};
+
+class FaultPositionsTest : public ::testing::TestWithParam<Scenario> {
+ protected:
+  std::string Fixture() const {
+    const bool wow64 = GetParam().machine == emu::Machine::Wow64;
+    std::string text = std::string(fault_fixture::kMachine32) +
+                       (wow64 ? fault_fixture::kMachine64 : "") + fault_fixture::kUser;
+    const std::string m32 = wow64 ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
+    for (std::size_t at; (at = text.find("$M32")) != std::string::npos;) text.replace(at, 4, m32);
+    for (std::size_t at; (at = text.find("$M64")) != std::string::npos;) {
+      text.replace(at, 4, "HKLM\\SOFTWARE");
+    }
+    return text;
+  }
+
+  // Runs Install or Uninstall in a newly started process over |registry|,
+  // with |fault| injected and allocations failing from |allocation| on (0:
+  // none).
+  Outcome Run(bool install, const std::string& registry,
+              const Fault& fault = Fault{0, 0, "", false}, std::size_t allocation = 0) const {
+    StartProcess(GetParam().machine, GetParam().user);
+    emu::Load(registry);
+    emu::SetProperty(u"CustomActionData",
+                     GetParam().machine_wide_flag ? u"[INSTALLDIR]>1" : u"[INSTALLDIR]>0");
+    if (fault.call != 0) emu::FailNthCall(fault.call, fault.error);
+    if (allocation != 0) emu::FailAllocationsFrom(allocation);
+    Outcome outcome;
+    outcome.result = install ? Install(kInstall) : Uninstall(kInstall);
+    emu::FailAllocationsFrom(0);
+    emu::ClearFaults();
+    outcome.open_handles = emu::OpenHandleCount();
+    outcome.calls = emu::Calls();
+    outcome.dump = emu::Dump();
+    return outcome;
+  }
+
+  void SetUp() override {
+    // The fixture as the emulation spells it.
+    StartProcess(GetParam().machine, GetParam().user);
+    emu::Load(Fixture());
+    before_ = emu::Dump();
+    installed_ = Run(true, before_);
+    restored_ = Run(false, installed_.dump);
+    ASSERT_EQ(installed_.result, 0u);
+    ASSERT_EQ(restored_.result, 0u);
+    // Per user, records that an earlier machine-wide run left below
+    // HKEY_LOCAL_MACHINE stay; nothing else of the library's does.
+    own_left_ = OwnLeftovers(Parse(restored_.dump));
+    for (const std::string& left : own_left_) {
+      if (GetParam().machine_wide_flag && GetParam().user == emu::User::Administrator) {
+        ADD_FAILURE() << "a clean round trip left " << left;
+      }
+      EXPECT_EQ(left.rfind("HKLM", 0), 0u) << left;
+    }
+    ASSERT_NE(installed_.dump, before_);
+  }
+
+  std::string before_;
+  Outcome installed_;                  // one clean Install over the fixture
+  Outcome restored_;                   // one clean Uninstall after it
+  std::vector<std::string> own_left_;  // names of the library's that the clean run left
+};
+
+std::string Describe(const char* side, const Fault& fault) {
+  return std::string(side) + " call " + std::to_string(fault.call) + " " + fault.function +
+         " failing with " + std::to_string(fault.error);
+}
+
+// A failed Install, then a clean Uninstall: the registry holds nothing that
+// one clean round trip would not hold, or that was not there before.
+TEST_P(FaultPositionsTest, FailedInstallThenCleanUninstallLosesNothing) {
+  const Registry before = Parse(before_);
+  const Registry restored = Parse(restored_.dump);
+  std::size_t tried = 0;
+  std::size_t losses = 0;
+  std::size_t cautious = 0;  // failures reported where nothing came of the fault
+  for (const Fault& fault : FaultsOf(installed_.calls)) {
+    ++tried;
+    const Outcome faulted = Run(true, before_, fault);
+    const Outcome cleaned = Run(false, faulted.dump);
+    const std::string where = Describe("Install", fault);
+    EXPECT_EQ(faulted.open_handles, 0u) << where;
+    EXPECT_EQ(cleaned.result, 0u) << where;
+    // A run that did less than a clean one must say so.
+    if (faulted.dump != installed_.dump && !fault.ChangesWhatIsThere()) {
+      EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where << " reported success";
+    }
+    if (faulted.dump == installed_.dump && faulted.result != 0) ++cautious;
+    EXPECT_TRUE(faulted.result == 0 || faulted.result == win::ERROR_INSTALL_FAILURE) << where;
+    const std::vector<std::string> lost = Losses(before, restored, Parse(cleaned.dump));
+    losses += lost.size();
+    for (const std::string& loss : lost) ADD_FAILURE() << where << ": " << loss;
+    EXPECT_EQ(OwnLeftovers(Parse(cleaned.dump)), own_left_) << where;
+  }
+  std::cout << GetParam().name << ": " << tried << " Install fault positions, " << losses
+            << " losses, " << cautious << " reported failures that changed nothing\n";
+}
+
+// A failed Uninstall, then a clean retry: the registry one clean Uninstall
+// gives.
+TEST_P(FaultPositionsTest, FailedUninstallThenRetryGivesOneCleanUninstall) {
+  std::size_t tried = 0;
+  std::size_t differing = 0;
+  std::size_t empty_keys = 0;
+  std::size_t cautious = 0;
+  for (const Fault& fault : FaultsOf(restored_.calls)) {
+    ++tried;
+    const Outcome faulted = Run(false, installed_.dump, fault);
+    const Outcome retried = Run(false, faulted.dump);
+    const std::string where = Describe("Uninstall", fault);
+    EXPECT_EQ(faulted.open_handles, 0u) << where;
+    EXPECT_EQ(retried.result, 0u) << where;
+    if (faulted.dump != restored_.dump && !fault.ChangesWhatIsThere()) {
+      EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where << " reported success";
+    }
+    if (faulted.dump == restored_.dump && faulted.result != 0) ++cautious;
+    if (retried.dump == restored_.dump) continue;
+    // The one thing a retry cannot put right: an empty key that the pruning
+    // after a deleted copy failed to remove, since nothing marks it any more.
+    // The failed run must have said so, unless the fault hid the key.
+    const Registry retried_registry = Parse(retried.dump);
+    for (const std::string& loss :
+         Losses(Parse(restored_.dump), Parse(restored_.dump), retried_registry)) {
+      const std::string key = loss.substr(loss.find(' ', 6) + 1);
+      const auto* values = Values(retried_registry, key);
+      if (loss.rfind("extra key ", 0) == 0 && values != nullptr && values->empty()) {
+        ++empty_keys;
+        if (!fault.ChangesWhatIsThere()) {
+          EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where << " left " << key;
+        }
+        continue;
+      }
+      ++differing;
+      ADD_FAILURE() << where << ": " << loss;
+    }
+  }
+  std::cout << GetParam().name << ": " << tried << " Uninstall fault positions, " << differing
+            << " retries differing from one clean Uninstall, " << empty_keys
+            << " empty keys left by a failed pruning, " << cautious
+            << " reported failures that changed nothing\n";
+}
+
+// Running out of memory anywhere: 1603, every key closed, and a clean run
+// afterwards puts everything right.
+TEST_P(FaultPositionsTest, EveryAllocationFailureIsReportedAndRepaired) {
+  const Registry before = Parse(before_);
+  const Registry restored = Parse(restored_.dump);
+  std::size_t tried = 0;
+  for (bool install : {true, false}) {
+    const std::string& start = install ? before_ : installed_.dump;
+    for (std::size_t allocation = 1;; ++allocation) {
+      const Outcome faulted = Run(install, start, Fault{0, 0, "", false}, allocation);
+      if (faulted.result == 0 && faulted.dump == (install ? installed_ : restored_).dump) break;
+      ++tried;
+      const std::string where = std::string(install ? "Install" : "Uninstall") + " allocation " +
+                                std::to_string(allocation);
+      EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where;
+      EXPECT_EQ(faulted.open_handles, 0u) << where;
+      const Outcome cleaned = Run(false, faulted.dump);
+      EXPECT_EQ(cleaned.result, 0u) << where;
+      if (install) {
+        for (const std::string& loss : Losses(before, restored, Parse(cleaned.dump))) {
+          ADD_FAILURE() << where << ": " << loss;
+        }
+      } else {
+        EXPECT_EQ(cleaned.dump, restored_.dump) << where;
+      }
+      ASSERT_LT(allocation, 100000u) << "the run never completes";
+    }
+  }
+  std::cout << GetParam().name << ": " << tried << " allocation positions\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, FaultPositionsTest,
+    ::testing::Values(
+        Scenario{"Windows32AdministratorMachineWide", emu::Machine::Windows32,
+                 emu::User::Administrator, true},
+        Scenario{"Windows32AdministratorPerUser", emu::Machine::Windows32, emu::User::Administrator,
+                 false},
+        Scenario{"Windows32StandardMachineWide", emu::Machine::Windows32, emu::User::Standard,
+                 true},
+        Scenario{"Windows32StandardPerUser", emu::Machine::Windows32, emu::User::Standard, false},
+        Scenario{"Wow64AdministratorMachineWide", emu::Machine::Wow64, emu::User::Administrator,
+                 true},
+        Scenario{"Wow64AdministratorPerUser", emu::Machine::Wow64, emu::User::Administrator, false},
+        Scenario{"Wow64StandardMachineWide", emu::Machine::Wow64, emu::User::Standard, true},
+        Scenario{"Wow64StandardPerUser", emu::Machine::Wow64, emu::User::Standard, false}),
+    [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+
+}  // namespace
