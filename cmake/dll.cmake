@@ -26,7 +26,11 @@ add_dependencies(msi_ordinal msi_ordinal_importlib)
 # Every program that links the forwarding layer gets msi.dll the same way.
 target_link_libraries(platform_windows PUBLIC msi_ordinal)
 
-add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def)
+# The runtime_*.cpp files stand in for pieces of the C++ runtime that would
+# otherwise make up most of the DLL. Being objects of the DLL itself, they
+# are linked before the runtime libraries are searched.
+add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def
+  src/platform/windows/runtime_terminate_handler.cpp)
 set_target_properties(skerrow_dll PROPERTIES
   OUTPUT_NAME Skerrow
   PREFIX ""
