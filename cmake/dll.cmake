@@ -30,7 +30,8 @@ target_link_libraries(platform_windows PUBLIC msi_ordinal)
 # otherwise make up most of the DLL. Being objects of the DLL itself, they
 # are linked before the runtime libraries are searched.
 add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def
-  src/platform/windows/runtime_terminate_handler.cpp)
+  src/platform/windows/runtime_terminate_handler.cpp
+  src/platform/windows/runtime_throw_helpers.cpp)
 set_target_properties(skerrow_dll PROPERTIES
   OUTPUT_NAME Skerrow
   PREFIX ""
