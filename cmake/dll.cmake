@@ -40,6 +40,7 @@ set_target_properties(skerrow_dll PROPERTIES
   # The import library is of no use to anyone: packages bind by name at run time.
   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(skerrow_dll PRIVATE platform_windows)
+target_compile_options(skerrow_dll PRIVATE ${SKERROW_SIZE_OPTIMISED})
 # The .def file alone decides the export table; nothing from the static
 # runtime libraries is exported automatically. Release builds are stripped.
 target_link_options(skerrow_dll PRIVATE ${WIN32_STATIC_LINK} -Wl,--exclude-all-symbols
