@@ -26,7 +26,12 @@ add_dependencies(msi_ordinal msi_ordinal_importlib)
 # Every program that links the forwarding layer gets msi.dll the same way.
 target_link_libraries(platform_windows PUBLIC msi_ordinal)
 
-add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def)
+# The runtime_*.cpp files stand in for pieces of the C++ runtime that would
+# otherwise make up most of the DLL. Being objects of the DLL itself, they
+# are linked before the runtime libraries are searched.
+add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def
+  src/platform/windows/runtime_terminate_handler.cpp
+  src/platform/windows/runtime_throw_helpers.cpp)
 set_target_properties(skerrow_dll PROPERTIES
   OUTPUT_NAME Skerrow
   PREFIX ""
@@ -35,10 +40,17 @@ set_target_properties(skerrow_dll PROPERTIES
   # The import library is of no use to anyone: packages bind by name at run time.
   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(skerrow_dll PRIVATE platform_windows)
+target_compile_options(skerrow_dll PRIVATE ${SKERROW_SIZE_OPTIMISED})
 # The .def file alone decides the export table; nothing from the static
 # runtime libraries is exported automatically. Release builds are stripped.
 target_link_options(skerrow_dll PRIVATE ${WIN32_STATIC_LINK} -Wl,--exclude-all-symbols
   $<$<CONFIG:Release,MinSizeRel>:-s>)
+# Unused functions of the runtime libraries, which are built one section per
+# function, are left out. (The engine is not built that way: nearly all of its
+# code is used, so it would gain nothing, and its zero-filled buffers would
+# move from .bss into the file.) The link map shows what is left, and from
+# where.
+target_link_options(skerrow_dll PRIVATE -Wl,--gc-sections -Wl,-Map,${CMAKE_BINARY_DIR}/Skerrow.map)
 
 # The engine starts no threads, so the DLL links the compiler runtime built for
 # the win32 thread model where the toolchain has one. The posix model's would
@@ -74,6 +86,19 @@ add_test(NAME dll_headers
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/check-dll-headers.sh $<TARGET_FILE:skerrow_dll>
           ${CMAKE_OBJDUMP})
 set_tests_properties(dll_headers PROPERTIES LABELS wine)
+
+# Running out of memory: both exports return 1603 rather than take the
+# installer down, through the C++ runtime linked into the DLL.
+add_executable(out_of_memory_result tests/wine/out_of_memory_result.cpp)
+set_target_properties(out_of_memory_result PROPERTIES OUTPUT_NAME out-of-memory-result)
+target_link_options(out_of_memory_result PRIVATE ${WIN32_STATIC_LINK})
+add_test(NAME dll_out_of_memory
+  COMMAND out_of_memory_result $<TARGET_FILE:skerrow_dll>)
+set_tests_properties(dll_out_of_memory PROPERTIES
+  LABELS wine
+  FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE}
+  ENVIRONMENT "WINEPREFIX=${SKERROW_WINE_PREFIX32};WINEDEBUG=-all"
+  TIMEOUT 120)
 
 # Install and Uninstall in a real installer session under Wine, judged by the
 # registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
