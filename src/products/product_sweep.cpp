@@ -130,6 +130,6 @@ void DispatchSettingLocation(const char16_t* product_path, const ProductRelease&
   for (const char16_t* suffix : location->suffixes) {
     if (suffix == nullptr) continue;
     const WideStr settings_path = WideStr(product_path) + suffix;
-    location->switch_setting(release, settings_path.get(), call);
+    SwitchSetting(*location->setting, release, settings_path.get(), call);
   }
 }

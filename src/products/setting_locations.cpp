@@ -10,10 +10,10 @@ constexpr char16_t kInfoCenter[] = u"\\InfoCenter";
 constexpr char16_t kCommunicationCenter[] = u"\\CadManagerControl\\CommunicationCenter";
 
 constexpr SettingLocation kCommunicationCenterOnly = {{kCommunicationCenter, nullptr},
-                                                      SwitchCommunicationCenter};
-constexpr SettingLocation kWsCommCenterOnly = {{kWsCommCenter, nullptr}, SwitchLoadCtrls};
-constexpr SettingLocation kBothConnectors = {{kWsCommCenter, kInfoCenterAcConn}, SwitchLoadCtrls};
-constexpr SettingLocation kInfoCenterOnly = {{kInfoCenter, nullptr}, SwitchInfoCenter};
+                                                      &kEnableCommunicationCenter};
+constexpr SettingLocation kWsCommCenterOnly = {{kWsCommCenter, nullptr}, &kLoadCtrls};
+constexpr SettingLocation kBothConnectors = {{kWsCommCenter, kInfoCenterAcConn}, &kLoadCtrls};
+constexpr SettingLocation kInfoCenterOnly = {{kInfoCenter, nullptr}, &kInfoCenterOn};
 
 struct CodeLocation {
   std::int32_t release_code;

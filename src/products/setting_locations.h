@@ -4,16 +4,13 @@
 #include <cstdint>
 
 #include "products/product_release.h"
-#include "settings/action_call.h"
-
-using SwitchFunction = void (*)(const ProductRelease& release, const char16_t* settings_path,
-                                ActionCall& call);
+#include "settings/setting_switch.h"
 
 // The settings keys of one release, as suffixes of the product key path, and
-// the switch that handles them. Unused suffixes are null.
+// the setting switched in them. Unused suffixes are null.
 struct SettingLocation {
   const char16_t* suffixes[2];
-  SwitchFunction switch_setting;
+  const Setting* setting;
 };
 
 // The location of the release with |release_code|; null when there is none.

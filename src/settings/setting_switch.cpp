@@ -9,13 +9,6 @@ namespace {
 
 constexpr win::REGSAM kReadWrite = win::KEY_READ | win::KEY_WRITE;
 
-constexpr Setting kLoadCtrls = {u"LOADCTRLS", 2, Unrecorded::kLeave};
-constexpr Setting kInfoCenterOn = {u"InfoCenterOn", 1, Unrecorded::kLeave};
-// Install never writes this one; uninstalling has always brought it to the
-// default where nothing was saved.
-constexpr Setting kEnableCommunicationCenter = {u"EnableCommunicationCenter", 1,
-                                                Unrecorded::kSetDefault};
-
 enum class Level { kMachine, kUser, kUnknown };
 
 // AutoCAD before R16 keeps its settings per machine whatever the installer

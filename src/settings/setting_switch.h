@@ -24,6 +24,13 @@ struct Setting {
   Unrecorded unrecorded;  // what uninstalling does where nothing was recorded
 };
 
+inline constexpr Setting kLoadCtrls = {u"LOADCTRLS", 2, Unrecorded::kLeave};
+inline constexpr Setting kInfoCenterOn = {u"InfoCenterOn", 1, Unrecorded::kLeave};
+// Install never writes this one; uninstalling has always brought it to the
+// default where nothing was saved.
+inline constexpr Setting kEnableCommunicationCenter = {u"EnableCommunicationCenter", 1,
+                                                       Unrecorded::kSetDefault};
+
 // Switches |setting| off (installing) or puts its recorded value back
 // (uninstalling) in the settings key |settings_path|, relative to each root
 // key, as |call| says; in the 64-bit view with call.view64. A settings key
