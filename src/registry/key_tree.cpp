@@ -1,7 +1,6 @@
 #include "registry/key_tree.h"
 
 #include <memory>
-#include <string>
 
 #include "registry/exact_value.h"
 
@@ -30,9 +29,8 @@ class NameBuffer {
 // allocates nothing, so that running out of memory cannot stop it halfway.
 // False when an ancestor could not be looked at or deleted; a missing or
 // non-empty one ends the climb.
-bool PruneEmptyAncestors(win::HKEY parent, std::u16string& name) {
-  char16_t* text = name.data();
-  int end = static_cast<int>(name.size());
+bool PruneEmptyAncestors(win::HKEY parent, char16_t* text, int length) {
+  int end = length;
   for (;;) {
     // A trailing backslash names no further level.
     while (end > 1 && text[end - 1] == u'\\') --end;
@@ -90,11 +88,13 @@ bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned) {
 
   const win::HKEY parent = key.parent();
   // Copied before anything is deleted: the pruning climbs along it.
-  std::u16string name(key.name());
+  const int length = WideLength(key.name());
+  const std::unique_ptr<char16_t[]> name(new char16_t[length + 1]);
+  for (int i = 0; i <= length; ++i) name[i] = key.name()[i];
   key.Close();  // the handle goes before the key does
-  const bool deleted = win::RegDeleteKeyW(parent, name.c_str()) == win::ERROR_SUCCESS;
+  const bool deleted = win::RegDeleteKeyW(parent, name.get()) == win::ERROR_SUCCESS;
   if (deleted && prune) {
-    const bool climbed = PruneEmptyAncestors(parent, name);
+    const bool climbed = PruneEmptyAncestors(parent, name.get(), length);
     if (pruned) *pruned = climbed;
   }
   return deleted;
