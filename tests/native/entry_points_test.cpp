@@ -236,4 +236,44 @@ TEST_F(EntryPointsTest, DllMainOnlyTurnsThreadNotificationsOff) {
   EXPECT_EQ(CountRegistryCalls(), 0u);
 }
 
+// Not knowing whether the machine may be written is no reason to switch the
+// user's settings instead: the export fails before it changes anything, and
+// the next call asks again.
+TEST_F(EntryPointsTest, FailedWriteProbeFailsTheExportBeforeAnythingChanges) {
+  emu::Load(kMachineProduct);
+  emu::SetProperty(u"CustomActionData", u">1");
+  emu::FailNthCallOf("RegOpenKeyExW", 1, win::ERROR_KEY_DELETED);
+  EXPECT_EQ(Install(kInstall), win::ERROR_INSTALL_FAILURE);
+  EXPECT_EQ(CountRegistryCalls(), 1u);
+  ExpectRegistry(kMachineProduct);  // which also forgets the data
+  emu::SetProperty(u"CustomActionData", u">1");
+  EXPECT_EQ(Install(kInstall), 0u);
+  ExpectRegistry(R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
+  InfoCenterOn = dword:0
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+}
+
+// A user's own settings key that could not be looked at is no missing key:
+// nothing is copied over it, and so nothing of it is deleted later.
+TEST_F(EntryPointsTest, UserKeyThatCannotBeOpenedIsNeverCopiedOver) {
+  const std::string before = std::string(kMachineProduct) + R"(
+HKCU\Software\Autodesk\AutoCAD\R18.0\P\InfoCenter
+  InfoCenterOn = dword:1
+  Own = sz:mine
+)";
+  emu::Load(before);
+  emu::SetProperty(u"CustomActionData", u">0");
+  emu::FailPath("HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter",
+                win::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Install(kInstall), win::ERROR_INSTALL_FAILURE);
+  emu::ClearFaults();
+  ExpectRegistry(before);  // which also forgets the data
+  emu::SetProperty(u"CustomActionData", u">0");
+  EXPECT_EQ(Uninstall(kInstall), 0u);
+  ExpectRegistry(before);
+}
+
 }  // namespace

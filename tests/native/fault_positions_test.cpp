@@ -230,6 +230,17 @@ std::string Describe(const char* side, const Fault& fault) {
          " failing with " + std::to_string(fault.error);
 }
 
+// Running an export twice gives what running it once gives: a second
+// Install keeps the first records, a second Uninstall finds nothing to do.
+TEST_P(FaultPositionsTest, RunningEitherExportTwiceConverges) {
+  const Outcome twice_installed = Run(true, installed_.dump);
+  EXPECT_EQ(twice_installed.result, 0u);
+  EXPECT_EQ(twice_installed.dump, installed_.dump);
+  const Outcome twice_restored = Run(false, restored_.dump);
+  EXPECT_EQ(twice_restored.result, 0u);
+  EXPECT_EQ(twice_restored.dump, restored_.dump);
+}
+
 // A failed Install, then a clean Uninstall: the registry holds nothing that
 // one clean round trip would not hold, or that was not there before.
 TEST_P(FaultPositionsTest, FailedInstallThenCleanUninstallLosesNothing) {
