@@ -50,6 +50,16 @@ TEST_F(MachineWriteProbeTest, AnswerHoldsForTheLifeOfTheProcess) {
   EXPECT_EQ(emu::CountCalls("RegOpenKeyExW"), 1u);
 }
 
+// Only a refusal is an answer. Any other failure says nothing about the
+// rights of this process: it is not kept, and the next call asks again.
+TEST_F(MachineWriteProbeTest, FailureOtherThanRefusalIsUnknownAndNotKept) {
+  emu::FailNthCallOf("RegOpenKeyExW", 1, win::ERROR_KEY_DELETED);
+  EXPECT_EQ(ProbeMachineSoftware(), MachineSoftware::kUnknown);
+  EXPECT_EQ(ProbeMachineSoftware(), MachineSoftware::kWritable);
+  EXPECT_EQ(ProbeMachineSoftware(), MachineSoftware::kWritable);
+  EXPECT_EQ(emu::CountCalls("RegOpenKeyExW"), 2u);
+}
+
 TEST_F(MachineWriteProbeTest, OutOfMemoryLetsTheNextCallProbeAgain) {
   bool thrown = false;
   emu::FailAllocationsFrom(1);
