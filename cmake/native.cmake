@@ -9,8 +9,8 @@ target_include_directories(platform_emulation PUBLIC src)
 
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
   tests/conformance/*.cpp tests/native/*.cpp tests/support/*.cpp tests/support/native/*.cpp)
-add_executable(skerrow_tests ${TEST_SOURCES} ${ENGINE_TEST_HOOKS}
+add_executable(skerrow_tests ${TEST_SOURCES} ${ENGINE_TEST_HOOKS} ${SKERROW_STATUS_SOURCES}
   $<TARGET_OBJECTS:skerrow_engine>)
-target_include_directories(skerrow_tests PRIVATE src tests)
+target_include_directories(skerrow_tests PRIVATE src tests tools)
 target_link_libraries(skerrow_tests PRIVATE platform_emulation GTest::gtest GTest::gtest_main)
 gtest_discover_tests(skerrow_tests PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)

@@ -2,27 +2,38 @@
 // Windows Installer session, the way a package's custom action would.
 //
 //   skerrow-run install|uninstall [install|uninstall ...] [--data TEXT] [--dll PATH]
+//   skerrow-run status [--json]
 //
 // The session comes from a throw-away package database holding only the
 // Property table; "CustomActionData" is set to TEXT (left unset without
 // --data). All actions run in this one process, one after the other, with
 // the same data. The DLL defaults to Skerrow.dll beside this program.
 //
-// Exit status: the first non-zero result of an export, else 0; 2 for bad
-// arguments; 3 when the DLL, an export or the session is not available; 4
-// when an export crashed. (The shell sees only the low 8 bits: 1603 shows as
-// 67.)
+// status reads, without changing anything, what Skerrow did to this machine:
+// one row per settings key of the releases the DLL handles, and a summary
+// line; --json writes the same as one JSON document. It needs no DLL: the
+// engine's release lists and record names are built into this program.
+//
+// Exit status: for status, 0 when the report was made and 1 when it could
+// not be (out of memory, stdout not writable). For actions, the first
+// non-zero result of an export, else 0; 3 when the DLL, an export or the
+// session is not available; 4 when an export crashed. (The shell sees only
+// the low 8 bits: 1603 shows as 67.) 2 for bad arguments.
 #include <windows.h>
 // Windows first: the installer headers build on its types.
 #include <msi.h>
 #include <msiquery.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "status_command.h"
+
 namespace {
 
+constexpr int kExitReportFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCannotRun = 3;
 constexpr int kExitCrashed = 4;
@@ -48,11 +59,15 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: skerrow-run install|uninstall [install|uninstall ...] [--data TEXT] "
                "[--dll PATH]\n"
+               "       skerrow-run status [--json]\n"
                "  Runs the given custom actions of Skerrow.dll, in order, in one installer\n"
                "  session whose \"CustomActionData\" is TEXT (unset without --data).\n"
                "  PATH defaults to Skerrow.dll beside skerrow-run.exe.\n"
-               "exit status: the first non-zero result of an export, else 0;\n"
-               "  2 bad arguments, 3 DLL/export/session unavailable, 4 export crashed\n");
+               "  status shows, changing nothing, each settings key of the releases\n"
+               "  Skerrow handles, its setting and what removal would put back.\n"
+               "exit status: status 0 when the report was made, 1 when not; actions\n"
+               "  the first non-zero result of an export, else 0, 3 DLL/export/session\n"
+               "  unavailable, 4 export crashed; 2 bad arguments\n");
 }
 
 // False on anything it does not understand, and on an option given twice.
@@ -243,9 +258,38 @@ int RunActions(const Options& options, MSIHANDLE install) {
   return exit_status;
 }
 
+// "status" with nothing but "--json", at most once, after it. Sets |json|.
+bool ParseStatusArguments(int argc, wchar_t** argv, bool* json) {
+  if (argc < 2 || std::wstring(argv[1]) != L"status") return false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::wstring(argv[i]) != L"--json" || *json) return false;
+    *json = true;
+  }
+  return true;
+}
+
+int RunStatus(bool json) {
+  try {
+    const std::string output = StatusCommandOutput(json);
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kExitReportFailed;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "skerrow-run: out of memory making the report\n");
+    return kExitReportFailed;
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc >= 2 && std::wstring(argv[1]) == L"status") {
+    bool json = false;
+    if (!ParseStatusArguments(argc, argv, &json)) {
+      PrintUsage();
+      return kExitUsage;
+    }
+    return RunStatus(json);
+  }
   Options options;
   if (!ParseArguments(argc, argv, &options)) {
     PrintUsage();

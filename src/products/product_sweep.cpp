@@ -43,16 +43,6 @@ bool SameText(const char16_t* a, const char16_t* b) {
   return *a == *b;
 }
 
-// The release path, a backslash and |name|. Directly below a root key (empty
-// release path) the name stands alone: Windows refuses a path that begins
-// with a backslash.
-WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
-  WideStr path(release_path.get());
-  if (release_path.Length() > 0) path.Append(u'\\');
-  path.Append(name);
-  return path;
-}
-
 // Whether an enumeration that failed with |status| ended because the
 // release key itself was pruned away with a deleted per-user copy.
 bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& release_path,
@@ -66,6 +56,13 @@ bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& releas
 }
 
 }  // namespace
+
+WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
+  WideStr path(release_path.get());
+  if (release_path.Length() > 0) path.Append(u'\\');
+  path.Append(name);
+  return path;
+}
 
 bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   const WideStr release_path = BuildReleaseKeyPath(release);

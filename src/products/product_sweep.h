@@ -3,7 +3,14 @@
 #pragma once
 
 #include "products/product_release.h"
+#include "registry/wide_str.h"
 #include "settings/action_call.h"
+
+// The path of the product key |name| below the release key |release_path|:
+// the two joined by a backslash. Directly below a root key (empty release
+// path) the name stands alone: Windows refuses a path that begins with a
+// backslash.
+WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name);
 
 // Opens the release key of |release| read-only (below HKEY_LOCAL_MACHINE or
 // HKEY_CURRENT_USER as the machine-level rule says; in the 64-bit view with

@@ -26,15 +26,6 @@ Level ChooseLevel(const ProductRelease& release, bool machine_wide) {
   return Level::kUnknown;
 }
 
-// Whether |key| carries the marker of a copy made by installing: only the
-// REG_DWORD 1 counts.
-Lookup FindRemovalMarker(RegKeyW& key) {
-  RawValue marker;
-  const Lookup found = ReadRawValue(key, kRemoveOnUninstallName, &marker);
-  if (found != Lookup::kFound) return found;
-  return marker.IsDword(1) ? Lookup::kFound : Lookup::kAbsent;
-}
-
 // Machine level of either direction; false when something there could not
 // be done.
 bool SwitchMachineLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
@@ -120,6 +111,13 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
 }
 
 }  // namespace
+
+Lookup FindRemovalMarker(RegKeyW& key) {
+  RawValue marker;
+  const Lookup found = ReadRawValue(key, kRemoveOnUninstallName, &marker);
+  if (found != Lookup::kFound) return found;
+  return marker.IsDword(1) ? Lookup::kFound : Lookup::kAbsent;
+}
 
 void SwitchSetting(const Setting& setting, const ProductRelease& release,
                    const char16_t* settings_path, ActionCall& call) {

@@ -11,11 +11,17 @@
 
 #include "platform/win_api.h"
 #include "products/product_release.h"
+#include "registry/lookup.h"
+#include "registry/reg_key.h"
 #include "settings/action_call.h"
 #include "settings/dword_backup.h"
 
 // Marker value of a per-user settings key that installing created by copying.
 inline constexpr char16_t kRemoveOnUninstallName[] = u"SKRW_RemoveOnUninstall";
+
+// Whether the open settings key |key| carries that marker: only the REG_DWORD
+// 1 counts. kFailed when the value could not be read.
+Lookup FindRemovalMarker(RegKeyW& key);
 
 // The constants of one switched setting.
 struct Setting {
