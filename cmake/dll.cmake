@@ -123,3 +123,16 @@ add_test(NAME skerrow_run_errors
           --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
 set_tests_properties(skerrow_run_errors PROPERTIES
   LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 300)
+
+# skerrow-run status against the real registry: no products, installed and
+# removed in each mode, compared with reg export. It loads product keys, as
+# the end-to-end tests do, so it holds the prefix to itself.
+foreach(bits 64 32)
+  add_test(NAME status_win${bits}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/status.sh --arch win${bits}
+            --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
+            --dll $<TARGET_FILE:skerrow_dll>)
+  set_tests_properties(status_win${bits} PROPERTIES
+    LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE}
+    RESOURCE_LOCK ${SKERROW_WINE_PREFIX${bits}} TIMEOUT 600)
+endforeach()
