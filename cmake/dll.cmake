@@ -102,21 +102,16 @@ set_tests_properties(dll_out_of_memory PROPERTIES
 
 # Install and Uninstall in a real installer session under Wine, judged by the
 # registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
-# the prefixes of cmake/wine_tests.cmake. They touch only the product keys,
-# which no other test of these prefixes uses.
+# the prefixes of cmake/wine_tests.cmake.
 foreach(bits 64 32)
-  add_test(NAME e2e_win${bits}
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/end-to-end.sh --arch win${bits}
-            --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
-            --dll $<TARGET_FILE:skerrow_dll>)
-  set_tests_properties(e2e_win${bits} PROPERTIES
-    LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 600)
+  skerrow_wine_test(e2e_win${bits} ${bits} 600
+    bash ${CMAKE_SOURCE_DIR}/tests/wine/end-to-end.sh --arch win${bits}
+    --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
+    --dll $<TARGET_FILE:skerrow_dll>)
 endforeach()
 
 # skerrow-run itself: bad arguments, a missing DLL or export never pass for
 # success.
-add_test(NAME skerrow_run_errors
-  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
-          --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
-set_tests_properties(skerrow_run_errors PROPERTIES
-  LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 300)
+skerrow_wine_test(skerrow_run_errors 64 300
+  bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
+  --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
