@@ -92,13 +92,8 @@ set_tests_properties(dll_headers PROPERTIES LABELS wine)
 add_executable(out_of_memory_result tests/wine/out_of_memory_result.cpp)
 set_target_properties(out_of_memory_result PROPERTIES OUTPUT_NAME out-of-memory-result)
 target_link_options(out_of_memory_result PRIVATE ${WIN32_STATIC_LINK})
-add_test(NAME dll_out_of_memory
-  COMMAND out_of_memory_result $<TARGET_FILE:skerrow_dll>)
-set_tests_properties(dll_out_of_memory PROPERTIES
-  LABELS wine
-  FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE}
-  ENVIRONMENT "WINEPREFIX=${SKERROW_WINE_PREFIX32};WINEDEBUG=-all"
-  TIMEOUT 120)
+skerrow_wine_test(dll_out_of_memory 32 120
+  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:out_of_memory_result> $<TARGET_FILE:skerrow_dll>)
 
 # Install and Uninstall in a real installer session under Wine, judged by the
 # registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
