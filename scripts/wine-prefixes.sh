@@ -79,12 +79,15 @@ wine_prefix_reset() {
 
 # Waits until no other run (another test, `make demo`, another ctest) uses the
 # prefix, and keeps it until the calling shell and every Wine process it
-# started have ended: they all hold the lock file open.
+# started have ended: they all hold the lock file open. Programs started
+# meanwhile already have the prefix.
 wine_prefix_lock() {
   local prefix=$1 fd
+  [ "${WINE_PREFIX_TAKEN:-}" = "$prefix" ] && return 0
   exec {fd}>>"$prefix.lock"
   if ! flock -n "$fd"; then
     echo "Waiting for $prefix, which another run is using..." >&2
     flock "$fd"
   fi
+  export WINE_PREFIX_TAKEN=$prefix
 }
