@@ -3,6 +3,10 @@
 JOBS ?= $(shell nproc)
 NATIVE := build/native
 WIN32 := build/win32
+# The Wine prefixes that the tests under Wine and `make demo` share.
+WINE_PREFIXES := $(CURDIR)/build/wine
+WIN32_CONFIG := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	-DSKERROW_WINE_DIR=$(WINE_PREFIXES)
 
 .PHONY: all deps native win32 dll test test-native test-wine clean
 
@@ -16,12 +20,12 @@ native: deps
 	cmake --build $(NATIVE) -j $(JOBS)
 
 win32: deps
-	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake -S . -B $(WIN32) $(WIN32_CONFIG)
 	cmake --build $(WIN32) -j $(JOBS)
 
 # Only the DLL and its runner (build/win32/skerrow-run.exe), no test programs.
 dll: deps
-	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake -S . -B $(WIN32) $(WIN32_CONFIG)
 	cmake --build $(WIN32) -j $(JOBS) --target skerrow_dll skerrow_run
 	@test -f dist/Skerrow.dll && echo "dist/Skerrow.dll"
 
@@ -42,10 +46,11 @@ test: native win32
 package: dll
 	@packaging/build-package dist/Skerrow.dll packaging/Skerrow.wxs dist/skerrow-sample.msi
 
-# Installs and removes the sample package with msiexec in a throw-away Wine
-# prefix (build/demo/) and shows what that did to a sample registry.
+# Installs and removes the sample package with msiexec in the shared 64-bit
+# Wine prefix, which it leaves as it found it, and shows what that did to a
+# sample registry (its files go to build/demo/).
 demo: package
-	@scripts/demo
+	@SKERROW_WINE_DIR=$(WINE_PREFIXES) scripts/demo
 
 clean:
 	rm -rf build dist

@@ -95,44 +95,30 @@ set_tests_properties(dll_headers PROPERTIES LABELS wine)
 add_executable(out_of_memory_result tests/wine/out_of_memory_result.cpp)
 set_target_properties(out_of_memory_result PROPERTIES OUTPUT_NAME out-of-memory-result)
 target_link_options(out_of_memory_result PRIVATE ${WIN32_STATIC_LINK})
-add_test(NAME dll_out_of_memory
-  COMMAND out_of_memory_result $<TARGET_FILE:skerrow_dll>)
-set_tests_properties(dll_out_of_memory PROPERTIES
-  LABELS wine
-  FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE}
-  ENVIRONMENT "WINEPREFIX=${SKERROW_WINE_PREFIX32};WINEDEBUG=-all"
-  TIMEOUT 120)
+skerrow_wine_test(dll_out_of_memory 32 120
+  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:out_of_memory_result> $<TARGET_FILE:skerrow_dll>)
 
 # Install and Uninstall in a real installer session under Wine, judged by the
 # registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
-# the prefixes of cmake/wine_tests.cmake. They touch only the product keys,
-# which no other test of these prefixes uses.
+# the prefixes of cmake/wine_tests.cmake.
 foreach(bits 64 32)
-  add_test(NAME e2e_win${bits}
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/end-to-end.sh --arch win${bits}
-            --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
-            --dll $<TARGET_FILE:skerrow_dll>)
-  set_tests_properties(e2e_win${bits} PROPERTIES
-    LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 600)
+  skerrow_wine_test(e2e_win${bits} ${bits} 600
+    bash ${CMAKE_SOURCE_DIR}/tests/wine/end-to-end.sh --arch win${bits}
+    --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
+    --dll $<TARGET_FILE:skerrow_dll>)
 endforeach()
 
 # skerrow-run itself: bad arguments, a missing DLL or export never pass for
 # success.
-add_test(NAME skerrow_run_errors
-  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
-          --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
-set_tests_properties(skerrow_run_errors PROPERTIES
-  LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE} TIMEOUT 300)
+skerrow_wine_test(skerrow_run_errors 64 300
+  bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
+  --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
 
 # skerrow-run status against the real registry: no products, installed and
-# removed in each mode, compared with reg export. It loads product keys, as
-# the end-to-end tests do, so it holds the prefix to itself.
+# removed in each mode, compared with reg export.
 foreach(bits 64 32)
-  add_test(NAME status_win${bits}
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/status.sh --arch win${bits}
-            --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
-            --dll $<TARGET_FILE:skerrow_dll>)
-  set_tests_properties(status_win${bits} PROPERTIES
-    LABELS wine FIXTURES_REQUIRED ${SKERROW_WINE_FIXTURE}
-    RESOURCE_LOCK ${SKERROW_WINE_PREFIX${bits}} TIMEOUT 600)
+  skerrow_wine_test(status_win${bits} ${bits} 600
+    bash ${CMAKE_SOURCE_DIR}/tests/wine/status.sh --arch win${bits}
+    --prefix ${SKERROW_WINE_PREFIX${bits}} --runner $<TARGET_FILE:skerrow_run>
+    --dll $<TARGET_FILE:skerrow_dll>)
 endforeach()

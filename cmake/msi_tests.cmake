@@ -1,7 +1,8 @@
 # Installer tests under Wine: the sample package built from the DLL, its
 # custom-action table, and installation and removal through msiexec.
-# Packages and prefixes are made once per run under msi/ in the build tree;
-# the scenarios share the prefixes, one at a time.
+# Packages are made once per run under msi/ in the build tree; the scenarios
+# run in the prefixes of cmake/wine_tests.cmake, the one that the number at
+# the end of their name says.
 if(NOT TARGET skerrow_dll)
   return()
 endif()
@@ -18,17 +19,10 @@ add_test(NAME msi_custom_action_table
 set_tests_properties(msi_custom_action_table PROPERTIES
   LABELS wine FIXTURES_REQUIRED msi_packages)
 
-add_test(NAME msi_prefixes COMMAND ${MSI_TEST_DIR}/make-prefixes ${MSI_TEST_BASE})
-set_tests_properties(msi_prefixes PROPERTIES
-  LABELS wine FIXTURES_SETUP msi_prefixes RESOURCE_LOCK msi_prefixes TIMEOUT 600)
-
 foreach(scenario per-user-64 machine-64 machine-32 long-data-64 remembered-mode-64 empty-data-64
                  rollback-per-user-64 rollback-machine-64 no-rollback-64 cad-manager-control-64)
-  add_test(NAME msi_${scenario}
-    COMMAND ${MSI_TEST_DIR}/run-scenario ${scenario} ${MSI_TEST_BASE})
-  set_tests_properties(msi_${scenario} PROPERTIES
-    LABELS wine
-    FIXTURES_REQUIRED "msi_packages;msi_prefixes"
-    RESOURCE_LOCK msi_prefixes
-    TIMEOUT 300)
+  string(REGEX MATCH "(32|64)$" bits ${scenario})
+  skerrow_wine_test(msi_${scenario} ${bits} 300
+    ${MSI_TEST_DIR}/run-scenario ${scenario} ${MSI_TEST_BASE} ${SKERROW_WINE_DIR})
+  set_property(TEST msi_${scenario} APPEND PROPERTY FIXTURES_REQUIRED msi_packages)
 endforeach()

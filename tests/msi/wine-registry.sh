@@ -1,11 +1,8 @@
-# Wine prefixes for installer tests: making them, putting their registry back
-# to the state right after creation, loading fixture registries and taking
-# snapshots of the keys Skerrow works on. Sourced by the scripts beside it
-# and by scripts/demo.
+# The registry of a Wine prefix in the installer tests: loading fixture
+# registries and taking snapshots of the keys Skerrow works on. Sourced by the
+# scripts beside it and by scripts/demo.
 
-export WINEDEBUG=-all
-# No Mono or Gecko installer prompts while a prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefixes.sh"
 
 MSI_FIXTURES=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/fixtures/main
 
@@ -20,8 +17,6 @@ msi_snapshot_keys() {
   echo 'HKEY_CURRENT_USER\Software\CadManagerControl|'
 }
 
-# Prefixes are named by absolute paths throughout: Wine refuses others.
-
 # Runs a Wine program in a prefix; its output goes where the caller's goes.
 msi_wine() {
   local prefix=$1
@@ -29,49 +24,12 @@ msi_wine() {
   WINEPREFIX=$prefix wine "$@"
 }
 
-# Stops every Wine process of the prefix and waits until its registry is saved.
-msi_prefix_stop() {
-  WINEPREFIX=$1 wineserver -k 2>/dev/null || true
-  WINEPREFIX=$1 wineserver -w 2>/dev/null || true
-}
-
-# Makes a new prefix (ARCH win32 or win64) at DIR and keeps a copy of its
-# registry files in DIR.pristine. Slow: half a minute or so.
-msi_prefix_create() {
-  local prefix arch=$2
-  prefix=$(realpath -m "$1")
-  msi_prefix_stop "$prefix"
-  rm -rf "$prefix" "$prefix.pristine"
-  mkdir -p "$(dirname "$prefix")"
-  if ! WINEPREFIX=$prefix WINEARCH=$arch wineboot -i >"$prefix.log" 2>&1; then
-    echo "wineboot failed for $prefix; see $prefix.log" >&2
-    return 1
-  fi
-  msi_prefix_stop "$prefix"
-  mkdir "$prefix.pristine"
-  cp "$prefix"/system.reg "$prefix"/user.reg "$prefix"/userdef.reg "$prefix.pristine/"
-  echo "$arch" >"$prefix.pristine/arch"
-}
-
-msi_prefix_arch() {
-  cat "$1.pristine/arch"
-}
-
-# Puts the prefix's registry back as it was after creation: no fixture, no
-# installed product.
-msi_prefix_reset() {
-  local prefix=$1
-  [ -f "$prefix.pristine/arch" ] || { echo "no prefix at $prefix" >&2; return 1; }
-  msi_prefix_stop "$prefix"
-  cp "$prefix.pristine"/*.reg "$prefix/"
-}
-
 # Loads a fixture registry from DIR (fixtures/main by default):
 # machine-32.reg into the 32-bit view, machine-64.reg into the 64-bit view
 # (64-bit prefixes only), then user.reg.
 msi_import_fixtures() {
   local prefix=$1 dir=${2:-$MSI_FIXTURES} arch
-  arch=$(msi_prefix_arch "$prefix")
+  arch=$(wine_prefix_arch "$prefix")
   msi_wine "$prefix" reg import "$(winepath_of "$dir/machine-32.reg")" /reg:32 >/dev/null || return 1
   if [ "$arch" = win64 ]; then
     msi_wine "$prefix" reg import "$(winepath_of "$dir/machine-64.reg")" /reg:64 >/dev/null || return 1
@@ -91,7 +49,7 @@ winepath_of() {
 # its view ("; absent" when it does not exist).
 msi_snapshot() {
   local prefix=$1 out=$2 arch tmp key view flag
-  arch=$(msi_prefix_arch "$prefix")
+  arch=$(wine_prefix_arch "$prefix")
   tmp=$(mktemp "${out}.XXXXXX")
   : >"$out"
   while IFS='|' read -r key view; do
