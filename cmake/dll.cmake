@@ -98,6 +98,12 @@ target_link_options(out_of_memory_result PRIVATE ${WIN32_STATIC_LINK})
 skerrow_wine_test(dll_out_of_memory 32 120
   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:out_of_memory_result> $<TARGET_FILE:skerrow_dll>)
 
+# A volatile key, below which the registry refuses the backup key: a real
+# registry failure for the msiexec scenario failing-install-64.
+add_executable(make_volatile_key tests/wine/make_volatile_key.cpp)
+set_target_properties(make_volatile_key PROPERTIES OUTPUT_NAME make-volatile-key)
+target_link_options(make_volatile_key PRIVATE ${WIN32_STATIC_LINK} -municode)
+
 # Install and Uninstall in a real installer session under Wine, judged by the
 # registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
 # the prefixes of cmake/wine_tests.cmake.
