@@ -14,3 +14,8 @@ add_executable(skerrow_tests ${TEST_SOURCES} ${ENGINE_TEST_HOOKS} ${SKERROW_STAT
 target_include_directories(skerrow_tests PRIVATE src tests tools)
 target_link_libraries(skerrow_tests PRIVATE platform_emulation GTest::gtest GTest::gtest_main)
 gtest_discover_tests(skerrow_tests PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)
+
+option(SKERROW_BENCH "Build the benchmark over the emulation" OFF)
+if(SKERROW_BENCH)
+  include(cmake/bench.cmake)
+endif()
