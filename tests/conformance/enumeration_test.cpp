@@ -43,6 +43,38 @@ TEST_P(EnumerationTest, SubKeysComeSortedIgnoringCase) {
   EXPECT_EQ(win::RegEnumKeyW(scratch_.get(), 5, name, 8), win::ERROR_NO_MORE_ITEMS);
 }
 
+// Enumerating by index while sub-keys come and go: each index names the key
+// that is at that place now.
+TEST_P(EnumerationTest, IndexFollowsSubKeysAddedAndDeleted) {
+  for (const char16_t* name : {u"b", u"d", u"f", u"h"}) AddKey(name);
+  char16_t name[8];
+  auto at = [&](win::DWORD index) {
+    if (win::RegEnumKeyW(scratch_.get(), index, name, 8) != win::ERROR_SUCCESS) {
+      return std::u16string(u"-");
+    }
+    return std::u16string(name);
+  };
+  EXPECT_EQ(at(1), u"d");
+  EXPECT_EQ(at(2), u"f");
+  AddKey(u"a");  // before the last one read
+  EXPECT_EQ(at(2), u"d");
+  EXPECT_EQ(at(3), u"f");
+  AddKey(u"g");  // after it
+  EXPECT_EQ(at(4), u"g");
+  ASSERT_EQ(win::RegDeleteKeyW(scratch_.get(), u"G"), win::ERROR_SUCCESS);  // the last one read
+  EXPECT_EQ(at(4), u"h");
+  ASSERT_EQ(win::RegDeleteKeyW(scratch_.get(), u"b"), win::ERROR_SUCCESS);  // before it
+  EXPECT_EQ(at(3), u"h");
+  EXPECT_EQ(at(4), u"-");
+  EXPECT_EQ(at(0), u"a");
+  ASSERT_EQ(win::RegDeleteKeyW(scratch_.get(), u"h"), win::ERROR_SUCCESS);  // the last one
+  EXPECT_EQ(at(2), u"f");
+  EXPECT_EQ(at(3), u"-");
+  ASSERT_EQ(win::RegDeleteKeyW(scratch_.get(), u"f"), win::ERROR_SUCCESS);  // the last one read
+  EXPECT_EQ(at(2), u"-");
+  EXPECT_EQ(at(1), u"d");
+}
+
 TEST_P(EnumerationTest, ValuesComeSortedIgnoringCase) {
   for (const char16_t* name : {u"zeta", u"Alpha", u"", u"mid", u"_x"}) {
     ASSERT_EQ(registry_test::SetDword(scratch_.get(), name, 1), win::ERROR_SUCCESS);

@@ -56,7 +56,7 @@ win::LONG CallRecord::Begin(const std::string& path, win::REGSAM access) {
   win::LONG error = TakeDue(faults.overall, count);
   const win::LONG error_of = TakeDue(faults.of_function[function_], count_of);
   if (error == win::ERROR_SUCCESS) error = error_of;
-  if (error == win::ERROR_SUCCESS && !path.empty()) {
+  if (error == win::ERROR_SUCCESS && !path.empty() && !faults.paths.empty()) {
     const std::u16string folded = Fold(FromUtf8(path));
     for (const auto& entry : faults.paths) {
       if (entry.first == folded) return entry.second;

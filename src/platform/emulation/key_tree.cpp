@@ -1,6 +1,7 @@
 #include "platform/emulation/key_tree.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace emu::detail {
 
@@ -48,8 +49,20 @@ Key& AddChild(Key& key, const std::u16string& name) {
   child->name = name;
   child->parent = &key;
   Key& added = *child;
-  key.children.emplace(Fold(name), std::move(child));
+  const auto at = key.children.emplace(Fold(name), std::move(child)).first;
+  Key::Cursor& cursor = key.cursor;
+  if (cursor.valid && at->first < cursor.at->first) ++cursor.index;
   return added;
+}
+
+const Key* ChildAt(const Key& key, std::size_t index) {
+  if (index >= key.children.size()) return nullptr;
+  Key::Cursor& cursor = key.cursor;
+  const bool forward = cursor.valid && cursor.index <= index;
+  auto at = forward ? cursor.at : key.children.begin();
+  std::advance(at, index - (forward ? cursor.index : 0));
+  cursor = Key::Cursor{true, index, at};
+  return at->second.get();
 }
 
 namespace {
@@ -67,7 +80,18 @@ void Detach(Key& child) {
   Key* parent = child.parent;
   for (auto& entry : child.children) entry.second->parent = nullptr;
   child.parent = nullptr;
-  if (parent) parent->children.erase(Fold(child.name));  // may free |child|
+  if (!parent) return;
+  const auto at = parent->children.find(Fold(child.name));
+  if (at == parent->children.end()) return;
+  // The sub-keys after it move up one index.
+  Key::Cursor& cursor = parent->cursor;
+  if (cursor.valid && at == cursor.at) {
+    cursor.at = std::next(at);
+    cursor.valid = cursor.at != parent->children.end();
+  } else if (cursor.valid && at->first < cursor.at->first) {
+    --cursor.index;
+  }
+  parent->children.erase(at);  // may free |child|
 }
 
 Value* FindValue(Key& key, const std::u16string& name) {

@@ -18,10 +18,22 @@ struct Value {
 };
 
 struct Key : std::enable_shared_from_this<Key> {
+  using Children = std::map<std::u16string, std::shared_ptr<Key>>;
+
   std::u16string name;  // as created
   Key* parent = nullptr;
-  // Sub-keys by folded name, which is also the enumeration order.
-  std::map<std::u16string, std::shared_ptr<Key>> children;
+  // Sub-keys by folded name, which is also the enumeration order. Only
+  // AddChild and Detach change it, since they keep |cursor| right.
+  Children children;
+  // The sub-key that enumeration by index reached last, and its index: the
+  // next index is one step from there, so that enumerating every sub-key in
+  // order costs the same per key however many there are.
+  struct Cursor {
+    bool valid = false;
+    std::size_t index = 0;
+    Children::const_iterator at;  // never end() while valid
+  };
+  mutable Cursor cursor;
   std::vector<Value> values;  // sorted by folded name
   bool deleted = false;
   std::string deleted_path;  // physical path it had, kept for the call log
@@ -35,6 +47,8 @@ bool SameName(const std::u16string& a, const std::u16string& b);
 
 Key* FindChild(const Key& key, const std::u16string& name);
 Key& AddChild(Key& key, const std::u16string& name);
+// The sub-key at |index| in enumeration order; null past the last.
+const Key* ChildAt(const Key& key, std::size_t index);
 // Unlinks |child| from its parent and marks it and everything below deleted.
 void Detach(Key& child);
 

@@ -1,7 +1,6 @@
 // advapi32 calls on keys: open, create, close, delete, query, enumerate.
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "platform/emulation/call_log.h"
 #include "platform/emulation/handle_table.h"
@@ -142,10 +141,9 @@ LONG EnumKey(bool known, const HandleTarget& target, DWORD index, char16_t* name
   if (reserved || !name || !name_length) return ERROR_INVALID_PARAMETER;
   if (LONG error = emu::detail::CheckHandle(known, target, KEY_ENUMERATE_SUB_KEYS)) return error;
   const Key& key = *target.key;
-  if (index >= key.children.size()) return ERROR_NO_MORE_ITEMS;
-  auto it = key.children.begin();
-  std::advance(it, index);
-  const std::u16string& found = it->second->name;
+  const Key* child = emu::detail::ChildAt(key, index);
+  if (!child) return ERROR_NO_MORE_ITEMS;
+  const std::u16string& found = child->name;
   ClearTime(last_write_time);
   if (found.size() >= *name_length || (key_class && class_length && *class_length == 0)) {
     return ERROR_MORE_DATA;
