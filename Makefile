@@ -8,7 +8,9 @@ WINE_PREFIXES := $(CURDIR)/build/wine
 WIN32_CONFIG := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	-DSKERROW_WINE_DIR=$(WINE_PREFIXES)
 
-.PHONY: all deps native win32 dll test test-native test-wine clean
+BENCH := build/bench
+
+.PHONY: all deps native win32 dll test test-native test-wine bench clean
 
 all: dll
 
@@ -40,6 +42,15 @@ test: native win32
 	@cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
 	cd ../../$(WIN32) && ctest --output-on-failure -L wine; w=$$?; \
 	test $$n -eq 0 && test $$w -eq 0
+
+# Speed: the engine over the emulation in a Release tree of its own without
+# sanitizers, and the DLL under Wine against a .reg script; one table, and
+# docs/performance.png (bench/run).
+bench: dll
+	@./scripts/install-deps bench
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DSKERROW_SANITIZE=OFF -DSKERROW_BENCH=ON
+	cmake --build $(BENCH) -j $(JOBS) --target skerrow_bench
+	@bench/run $(BENCH)/skerrow_bench $(WIN32)/skerrow-run.exe dist/Skerrow.dll $(BENCH)
 
 # The sample installer package around the DLL (packaging/Skerrow.wxs).
 .PHONY: package demo

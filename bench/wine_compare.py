@@ -74,11 +74,15 @@ class Wine:
                         WINEDLLOVERRIDES="mscoree,mshtml=")
 
     def run(self, *args, check=True):
-        done = subprocess.run(PIN + ["wine"] + list(args), env=self.env,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        if check and done.returncode != 0:
-            sys.exit("wine %s failed (%d):\n%s" % (" ".join(args), done.returncode,
-                                                   done.stdout.decode(errors="replace")))
+        # Output into a file, not a pipe: the Wine services that the first
+        # program starts inherit it and keep a pipe open for good.
+        with tempfile.TemporaryFile() as output:
+            done = subprocess.run(PIN + ["wine"] + list(args), env=self.env,
+                                  stdin=subprocess.DEVNULL, stdout=output, stderr=output)
+            if check and done.returncode != 0:
+                output.seek(0)
+                sys.exit("wine %s failed (%d):\n%s" % (" ".join(args), done.returncode,
+                                                       output.read().decode(errors="replace")))
         return done.returncode
 
     def timed(self, *args):
@@ -219,7 +223,7 @@ def main():
     wine = Wine(args.prefix)
     with tempfile.TemporaryDirectory() as work, open(args.out, "w") as out:
         wine.stop()
-        wine.server("-p").wait()
+        wine.server("-p", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).wait()
         wine.run("reg", "delete", ROOT, "/f", "/reg:64", check=False)
         for keys in [int(k) for k in args.keys.split(",")]:
             rounds = args.rounds if keys < 1000 else max(3, args.rounds - 2)
