@@ -1,6 +1,7 @@
 #include "platform/emulation/call_log.h"
 
 #include <map>
+#include <utility>
 
 #include "platform/emulation/emulation.h"
 #include "platform/emulation/key_tree.h"
@@ -66,7 +67,7 @@ win::LONG CallRecord::Begin(const std::string& path, win::REGSAM access) {
 }
 
 win::LONG CallRecord::Finish(win::LONG result) {
-  Log().push_back(Call{function_, path_, access_, result});
+  Log().push_back(Call{function_, std::move(path_), access_, result});
   return result;
 }
 

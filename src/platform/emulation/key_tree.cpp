@@ -123,10 +123,12 @@ bool RemoveValue(Key& key, const std::u16string& name) {
   return true;
 }
 
-std::string PhysicalPath(const Key& key) {
+const std::string& PhysicalPath(const Key& key) {
   if (key.deleted) return key.deleted_path;
-  if (!key.parent) return ToUtf8(key.name);
-  return PhysicalPath(*key.parent) + "\\" + ToUtf8(key.name);
+  if (key.path.empty()) {
+    key.path = key.parent ? PhysicalPath(*key.parent) + "\\" + ToUtf8(key.name) : ToUtf8(key.name);
+  }
+  return key.path;
 }
 
 std::string ToUtf8(const std::u16string& text) {

@@ -37,6 +37,9 @@ struct Key : std::enable_shared_from_this<Key> {
   std::vector<Value> values;  // sorted by folded name
   bool deleted = false;
   std::string deleted_path;  // physical path it had, kept for the call log
+  // The physical path, made on first use: the call log names a key in every
+  // call, and names and parents of live keys never change.
+  mutable std::string path;
 };
 
 // Lower-cases UTF-16 code units: names compare and sort folded, as in Wine
@@ -57,7 +60,7 @@ Value& SetValue(Key& key, const std::u16string& name, win::DWORD type, std::vect
 bool RemoveValue(Key& key, const std::u16string& name);
 
 // "HKLM\\SOFTWARE\\..." for a live key, the last such path for a deleted one.
-std::string PhysicalPath(const Key& key);
+const std::string& PhysicalPath(const Key& key);
 
 // Narrow text for the call log and the dump: UTF-8.
 std::string ToUtf8(const std::u16string& text);
