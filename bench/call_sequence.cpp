@@ -43,8 +43,9 @@ int main(int argc, char** argv) {
   std::string text = std::string("HKLM\\") + kRelease + "\\ACAD-8001:409\\InfoCenter\n" +
                      "  InfoCenterOn = dword:1\n";
   if (user) {
-    text += "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:409\\InfoCenter\n"
-            "  InfoCenterOn = dword:1\n";
+    text +=
+        "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:409\\InfoCenter\n"
+        "  InfoCenterOn = dword:1\n";
   }
   emu::Load(text);
   emu::SetProperty(u"CustomActionData", u">1");
