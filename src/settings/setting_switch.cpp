@@ -54,7 +54,10 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
     return false;
   }
   handled.RememberUserKey(path);
-  if (copy.created() && !CopyKeyContents(source, copy)) {
+  // The machine's key may hold a value of the marker's name itself (in any
+  // case), which the copy brings along: the marker is written once more.
+  if (copy.created() &&
+      (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1))) {
     DeleteKeyTree(copy, true);
     return false;
   }

@@ -282,6 +282,21 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
   ExpectRegistry("HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
 }
 
+// A value of the marker's name in the machine's key (spelt in any case)
+// comes along with the copy; the copy is still marked, and still removed.
+TEST_F(SettingSwitchTest, CopyStaysMarkedWhenTheMachineKeyHoldsAMarkerName) {
+  const std::string machine = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+  skrw_removeonuninstall = dword:0
+)";
+  emu::Load(machine + "HKCU\\Software\\Acme\\R1\\P\n");
+  EXPECT_TRUE(Install(false));
+  NextExportCall();
+  EXPECT_TRUE(Uninstall(false));
+  ExpectRegistry(machine);
+}
+
 class SettingSwitchFailureTest : public SettingSwitchTest {
  protected:
   void SetUp() override {
