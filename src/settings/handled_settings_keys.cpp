@@ -1,13 +1,14 @@
 #include "settings/handled_settings_keys.h"
 
+#include "registry/name_fold.h"
+
 namespace {
 
-// The names in use are ASCII.
+// Key names compare as the registry compares them: "ÄCAD" and "äCAD" are
+// one key.
 std::u16string Fold(const char16_t* path) {
   std::u16string folded(path ? path : u"");
-  for (char16_t& c : folded) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
+  for (char16_t& c : folded) c = FoldNameUnit(c);
   return folded;
 }
 
