@@ -1,0 +1,29 @@
+# Fuzz build (build/fuzz, clang only): the engine and the emulation
+# instrumented for libFuzzer and AddressSanitizer, the fuzz target, and the
+# tests that run it: once over the seed corpus, and for a minute.
+set(FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+               -fno-omit-frame-pointer)
+target_compile_options(skerrow_engine PRIVATE ${FUZZ_FLAGS})
+
+file(GLOB EMULATION_SOURCES CONFIGURE_DEPENDS src/platform/emulation/*.cpp)
+add_library(platform_emulation STATIC ${EMULATION_SOURCES})
+target_include_directories(platform_emulation PUBLIC src)
+target_compile_options(platform_emulation PRIVATE ${FUZZ_FLAGS})
+
+file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*.cpp)
+add_executable(skerrow_fuzz ${FUZZ_SOURCES} ${ENGINE_TEST_HOOKS} $<TARGET_OBJECTS:skerrow_engine>)
+target_include_directories(skerrow_fuzz PRIVATE src tests)
+target_compile_options(skerrow_fuzz PRIVATE ${FUZZ_FLAGS})
+target_link_libraries(skerrow_fuzz PRIVATE platform_emulation)
+target_link_options(skerrow_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+
+set(FUZZ_CORPUS ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus)
+set(FUZZ_SECONDS 60 CACHE STRING "How long the fuzz test fuzzes")
+# Every file of the corpus once: the seeds and the regression inputs.
+add_test(NAME fuzz_corpus COMMAND skerrow_fuzz -runs=0 ${FUZZ_CORPUS})
+# New inputs go to the build tree's corpus, findings to build/fuzz/findings.
+add_test(NAME fuzz_minute
+         COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+                 ${CMAKE_SOURCE_DIR}/scripts/fuzz $<TARGET_FILE:skerrow_fuzz> ${FUZZ_SECONDS})
+set_tests_properties(fuzz_corpus fuzz_minute PROPERTIES LABELS fuzz)
+set_tests_properties(fuzz_minute PROPERTIES DEPENDS fuzz_corpus TIMEOUT 600)
