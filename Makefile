@@ -1,5 +1,6 @@
 # Two builds from one tree: build/native (Linux, emulated Windows, unit tests)
-# and build/win32 (MinGW-w64 i686: the DLL and the tests that run under Wine).
+# and build/win32 (MinGW-w64 i686: the DLL and the tests that run under Wine);
+# build/fuzz holds the libFuzzer target (clang).
 JOBS ?= $(shell nproc)
 NATIVE := build/native
 WIN32 := build/win32
@@ -9,8 +10,11 @@ WIN32_CONFIG := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i6
 	-DSKERROW_WINE_DIR=$(WINE_PREFIXES)
 
 BENCH := build/bench
+FUZZ := build/fuzz
+# How long `make fuzz` fuzzes, in seconds; 0 until stopped.
+FUZZ_SECONDS ?= 0
 
-.PHONY: all deps native win32 dll test test-native test-wine bench clean
+.PHONY: all deps native win32 fuzz-build dll test test-native test-wine test-fuzz fuzz bench clean
 
 all: dll
 
@@ -37,11 +41,26 @@ test-native: native
 test-wine: win32
 	cd $(WIN32) && ctest --output-on-failure -L wine
 
-# Every test of both builds; ctest's summary closes the output.
-test: native win32
+fuzz-build: deps
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DSKERROW_FUZZ=ON
+	cmake --build $(FUZZ) -j $(JOBS)
+
+# The seed and regression corpus once, then a minute of fuzzing.
+test-fuzz: fuzz-build
+	cd $(FUZZ) && ctest --output-on-failure -L fuzz
+
+# Fuzzes for FUZZ_SECONDS (default: until stopped); findings go to
+# build/fuzz/findings/.
+fuzz: fuzz-build
+	scripts/fuzz $(FUZZ)/skerrow_fuzz $(FUZZ_SECONDS)
+
+# Every test of the three builds; ctest's summary closes the output.
+test: native win32 fuzz-build
 	@cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
 	cd ../../$(WIN32) && ctest --output-on-failure -L wine; w=$$?; \
-	test $$n -eq 0 && test $$w -eq 0
+	cd ../../$(FUZZ) && ctest --output-on-failure -L fuzz; f=$$?; \
+	test $$n -eq 0 && test $$w -eq 0 && test $$f -eq 0
 
 # Speed: the engine over the emulation in a Release tree of its own without
 # sanitizers, and the DLL under Wine against a .reg script; one table, and

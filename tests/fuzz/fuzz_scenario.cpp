@@ -289,7 +289,7 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
       }
       default: {  // many product keys below the current release key
         if (!release) break;
-        const std::size_t count = std::size_t{in.Byte()} * 4;
+        const std::size_t count = in.Byte();
         const std::u16string base = Name(in);
         for (std::size_t i = 0; i < count; ++i) {
           Key& many = Child(*release, base + u"-" + std::u16string(1, char16_t(u'A' + i % 26)) +

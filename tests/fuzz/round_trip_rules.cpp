@@ -146,12 +146,16 @@ const SettingOfKey* SettingOf(const std::string& key_path, emu::Machine machine)
   return ProductSetting(parts, 2, wow64);
 }
 
-std::vector<std::string> UnexplainedChanges(const Registry& before, const Registry& after,
-                                            emu::Machine machine, bool machine_level) {
+std::vector<std::string> UnexplainedChanges(const Registry& before, const Registry& installed,
+                                            const Registry& after, emu::Machine machine,
+                                            bool machine_level) {
   std::vector<std::string> unexplained;
+  // Marked copies from an earlier run, and those Install made.
   std::vector<std::string> marked_copies;
-  for (const auto& entry : before) {
-    if (IsMarkedUserCopy(before, entry.first, machine)) marked_copies.push_back(entry.first);
+  for (const Registry* registry : {&before, &installed}) {
+    for (const auto& entry : *registry) {
+      if (IsMarkedUserCopy(*registry, entry.first, machine)) marked_copies.push_back(entry.first);
+    }
   }
   auto removable = [&](const std::string& key) {
     if (key.rfind("HKCU", 0) != 0) return IsBackupKeyOfSetting(key, machine) && machine_level;

@@ -25,9 +25,11 @@ struct SettingOfKey {
 const SettingOfKey* SettingOf(const std::string& key_path, emu::Machine machine);
 
 // Differences between |before| (before Install) and |after| (after a clean
-// Uninstall) that the documented behaviour does not explain. |machine_level|:
-// the run switched HKEY_LOCAL_MACHINE (machine-wide data, administrator).
+// Uninstall) that the documented behaviour does not explain; |installed| is
+// the registry in between. |machine_level|: the run switched
+// HKEY_LOCAL_MACHINE (machine-wide data, administrator).
 std::vector<std::string> UnexplainedChanges(const registry_diff::Registry& before,
+                                            const registry_diff::Registry& installed,
                                             const registry_diff::Registry& after,
                                             emu::Machine machine, bool machine_level);
 
