@@ -85,6 +85,7 @@ class Runner {
     emu::Reset(scenario_.machine, scenario_.user);
     ResetMachineWriteProbeForTesting();
     ResetWow64ProbeForTesting();
+    emu::SetIsWow64ProcessExported(scenario_.is_wow64_process_exported);
     emu::Load(registry);
     for (const auto& variable : scenario_.environment) {
       emu::SetEnvironment(variable.first, variable.second);

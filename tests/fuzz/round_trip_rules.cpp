@@ -120,6 +120,26 @@ bool IsAtOrBelow(const std::string& key, const std::string& ancestor) {
          Folded(key.substr(0, ancestor.size())) == Folded(ancestor);
 }
 
+// Whether the setting of |key| came back as the records found |before| say:
+// the recorded value, the default where the record says it was absent, and
+// otherwise what it was, or the default where it was absent (created by
+// Install) or, for the communication center, where it held another value.
+// A key the run did not reach keeps what it had.
+bool SettingCameBack(const Registry& before, const std::string& key, const SettingOfKey& setting,
+                     const std::string* was, const std::string* is) {
+  auto equal = [](const std::string* a, const std::string* b) {
+    return a == nullptr ? b == nullptr : b != nullptr && *a == *b;
+  };
+  if (equal(was, is)) return true;
+  const bool is_default = is != nullptr && *is == setting.default_data;
+  const std::string backup = FindKey(before, key + "\\SKRW_Backup");
+  if (const std::string* recorded = FindValue(before, backup, setting.name)) {
+    return equal(recorded, is);
+  }
+  if (FindValue(before, backup, "SKRW_Absent_" + setting.name) != nullptr) return is_default;
+  return is_default && (setting.communication_center ? was != nullptr : was == nullptr);
+}
+
 }  // namespace
 
 const SettingOfKey* SettingOf(const std::string& key_path, emu::Machine machine) {
@@ -178,20 +198,19 @@ std::vector<std::string> UnexplainedChanges(const Registry& before, const Regist
     const bool may_change = key.rfind("HKCU", 0) == 0 || machine_level;
     const SettingOfKey* setting = may_change ? SettingOf(key, machine) : nullptr;
     const bool backup = may_change && IsBackupKeyOfSetting(key, machine);
+    if (setting != nullptr) {
+      const std::string* was = FindValue(before, key, setting->name);
+      const std::string* is = FindValue(after, key, setting->name);
+      if (!SettingCameBack(before, key, *setting, was, is)) {
+        unexplained.push_back(key + " " + setting->name + " = " + (is ? *is : "<absent>") +
+                              " (was " + (was ? *was : "<absent>") + ")");
+      }
+    }
     for (const auto& value : entry.second) {
+      if (setting != nullptr && Folded(value.first) == Folded(setting->name)) continue;
       const std::string* after_value = FindValue(after, key, value.first);
-      if (setting != nullptr && Folded(value.first) == Folded(setting->name)) {
-        // Put back from the record found before, as it was, or the default.
-        const std::string* record =
-            FindValue(before, FindKey(before, key + "\\SKRW_Backup"), setting->name);
-        if (after_value != nullptr &&
-            (*after_value == value.second || *after_value == setting->default_data ||
-             (record != nullptr && *after_value == *record))) {
-          continue;
-        }
-      } else if (after_value != nullptr && *after_value == value.second) {
-        continue;
-      } else if (backup && after_value == nullptr) {
+      if (after_value != nullptr && *after_value == value.second) continue;
+      if (backup && after_value == nullptr) {
         // A record of the key's setting, used up.
         const SettingOfKey* owner = SettingOf(Parent(key), machine);
         if (Folded(value.first) == Folded(owner->name) ||
@@ -204,12 +223,8 @@ std::vector<std::string> UnexplainedChanges(const Registry& before, const Regist
                             value.second + ")");
     }
     for (const auto& value : *now) {
+      if (setting != nullptr && Folded(value.first) == Folded(setting->name)) continue;
       if (FindValue(before, key, value.first) != nullptr) continue;
-      // A setting recorded as absent, or never there: the default.
-      if (setting != nullptr && Folded(value.first) == Folded(setting->name) &&
-          value.second == setting->default_data) {
-        continue;
-      }
       unexplained.push_back(key + " " + value.first + " = " + value.second + " (was absent)");
     }
   }
