@@ -265,11 +265,15 @@ std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const 
           in_copy = true;
         }
       }
-      // A copy removed again after a failure: its ancestors along the path
-      // may go too, where they hold nothing.
-      if (!in_copy && !marked_copies_only && path.rfind("HKCU", 0) == 0 &&
-          call.function == "RegDeleteKeyW") {
-        in_copy = true;
+      // A copy removed again after a failure: anything below a per-user
+      // settings key that was not there before, and its ancestors along the
+      // path, which may go too where they hold nothing.
+      if (!in_copy && !marked_copies_only && path.rfind("HKCU", 0) == 0) {
+        if (call.function == "RegDeleteKeyW") in_copy = true;
+        for (std::string at = path; !in_copy && !at.empty(); at = Parent(at)) {
+          in_copy =
+              SettingOf(at, machine) != nullptr && registry_diff::Values(before, at) == nullptr;
+        }
       }
       if (!in_copy) stray.push_back(where);
       continue;
