@@ -236,14 +236,10 @@ HKLM\SOFTWARE\Autodesk\AutoCAD LT\R19\жар-ωMEGA\InfoCenter
   EXPECT_EQ(per_user.removed, per_user.before);
 }
 
-
-
 // The machine's settings key holds a value named like the marker, of
 // another type or number (left by hand edits or an older tool): the copy
 // must still end up marked, so that Uninstall removes it.
-// Disabled until the copy writes its marker again after copying the
-// machine's values over it (src/settings/setting_switch.cpp).
-TEST_F(RegistryLimitsTest, DISABLED_MachineKeyHoldingAMarkerValueStillGivesAMarkedCopy) {
+TEST_F(RegistryLimitsTest, MachineKeyHoldingAMarkerValueStillGivesAMarkedCopy) {
   for (const char* marker : {"expand_sz:", "dword:0x0", "hex(4):01,00,00,00,00"}) {
     SCOPED_TRACE(marker);
     const Trip trip = RoundTrip(
