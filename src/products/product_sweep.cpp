@@ -8,23 +8,24 @@
 #include "registry/lookup.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
+#include "settings/setting_switch.h"
 
 namespace {
 
 // Assumed longest product key name when the release key cannot tell.
 constexpr win::DWORD kFallbackNameLength = 260;
 
-// The root key whose release key is swept; null when the release is skipped
-// (|*failed| tells whether that is because the write probe failed).
+// The root key whose release key is swept, by the level the switch works
+// on; null when the release is skipped (|*failed| tells whether that is
+// because the write probe failed). A release that keeps its settings per
+// machine has none below the user.
 win::HKEY ChooseRoot(const ProductRelease& release, bool machine_wide, bool* failed) {
-  const bool early_autocad = release.family == AutoCad && release.major < 16;
-  if (!early_autocad && !machine_wide) return win::HKEY_CURRENT_USER;
-  switch (ProbeMachineSoftware()) {
-    case MachineSoftware::kWritable:
+  switch (ChooseLevel(release, machine_wide)) {
+    case SettingLevel::kMachine:
       return win::HKEY_LOCAL_MACHINE;
-    case MachineSoftware::kReadOnly:
-      return early_autocad ? nullptr : win::HKEY_CURRENT_USER;
-    case MachineSoftware::kUnknown:
+    case SettingLevel::kUser:
+      return KeepsSettingsPerMachine(release) ? nullptr : win::HKEY_CURRENT_USER;
+    case SettingLevel::kUnknown:
       break;
   }
   *failed = true;

@@ -47,11 +47,9 @@ bool PruneEmptyAncestors(win::HKEY parent, char16_t* text, int length) {
     if (opened != win::ERROR_SUCCESS) return LookupOf(opened) == Lookup::kAbsent;
     win::DWORD sub_keys = 0;
     win::DWORD values = 0;
-    const win::LONG queried =
-        win::RegQueryInfoKeyW(ancestor, nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
-                              &values, nullptr, nullptr, nullptr, nullptr);
+    const bool counted = CountKeyContent(ancestor, &sub_keys, &values);
     win::RegCloseKey(ancestor);
-    if (queried != win::ERROR_SUCCESS) return false;
+    if (!counted) return false;
     if (sub_keys != 0 || values != 0) return true;
     if (win::RegDeleteKeyW(parent, text) != win::ERROR_SUCCESS) return false;
   }
@@ -157,13 +155,16 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
   return complete;
 }
 
+bool CountKeyContent(win::HKEY key, win::DWORD* sub_keys, win::DWORD* values) {
+  *sub_keys = 0;
+  *values = 0;
+  return win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, sub_keys, nullptr, nullptr, values,
+                               nullptr, nullptr, nullptr, nullptr) == win::ERROR_SUCCESS;
+}
+
 bool IsKeyEmpty(RegKeyW& key) {
   if (!key.handle()) return false;
   win::DWORD sub_keys = 0;
   win::DWORD values = 0;
-  if (win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
-                            &values, nullptr, nullptr, nullptr, nullptr) != win::ERROR_SUCCESS) {
-    return false;
-  }
-  return sub_keys == 0 && values == 0;
+  return CountKeyContent(key.handle(), &sub_keys, &values) && sub_keys == 0 && values == 0;
 }

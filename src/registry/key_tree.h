@@ -32,6 +32,10 @@ bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* 
 // cannot be copied; returns true only when every part was.
 bool CopyKeyContents(RegKeyW& source, RegKeyW& destination);
 
+// The numbers of sub-keys and values of the open |key|; false when it cannot
+// be asked.
+bool CountKeyContent(win::HKEY key, win::DWORD* sub_keys, win::DWORD* values);
+
 // True when the open |key| has neither sub-keys nor values (the default
 // value counts as a value). False when it cannot be queried.
 bool IsKeyEmpty(RegKeyW& key);

@@ -1,5 +1,6 @@
 #include "settings/dword_backup.h"
 
+#include "registry/key_tree.h"
 #include "registry/lookup.h"
 #include "settings/raw_value.h"
 
@@ -23,14 +24,6 @@ bool WriteRecord(RegKeyW& backup, const char16_t* name, const WideStr& absent_na
   return backup.SetDword(absent_name.get(), 1);
 }
 
-// Counts of the open |key|; false when it cannot be asked.
-bool CountContent(RegKeyW& key, win::DWORD* sub_keys, win::DWORD* values) {
-  *sub_keys = 0;
-  *values = 0;
-  return win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, sub_keys, nullptr, nullptr,
-                               values, nullptr, nullptr, nullptr, nullptr) == win::ERROR_SUCCESS;
-}
-
 // Deletes the value |name| of |key| where it exists.
 bool DeleteIfPresent(RegKeyW& key, const char16_t* name) {
   return LookupOf(win::RegDeleteValueW(key.handle(), name)) != Lookup::kFailed;
@@ -47,11 +40,11 @@ bool RemoveRecords(RegKeyW& settings_key, RegKeyW& backup, const char16_t* name,
                    const WideStr& absent_name) {
   win::DWORD sub_keys = 0;
   win::DWORD values = 0;
-  if (!CountContent(backup, &sub_keys, &values)) return false;
+  if (!CountKeyContent(backup.handle(), &sub_keys, &values)) return false;
   // The one record is all there is: deleting the key takes it along.
   if (sub_keys == 0 && values <= 1) return DeleteBackupKey(settings_key, backup);
   if (!DeleteIfPresent(backup, name) || !DeleteIfPresent(backup, absent_name.get()) ||
-      !CountContent(backup, &sub_keys, &values)) {
+      !CountKeyContent(backup.handle(), &sub_keys, &values)) {
     return false;
   }
   if (sub_keys == 0 && values == 0) return DeleteBackupKey(settings_key, backup);
@@ -120,7 +113,7 @@ bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD defaul
       // No record here; a backup key left empty by an earlier run goes.
       win::DWORD sub_keys = 0;
       win::DWORD values = 0;
-      if (!CountContent(backup, &sub_keys, &values)) return false;
+      if (!CountKeyContent(backup.handle(), &sub_keys, &values)) return false;
       if (sub_keys == 0 && values == 0 && !DeleteBackupKey(settings_key, backup)) return false;
     }
   }

@@ -9,23 +9,6 @@ namespace {
 
 constexpr win::REGSAM kReadWrite = win::KEY_READ | win::KEY_WRITE;
 
-enum class Level { kMachine, kUser, kUnknown };
-
-// AutoCAD before R16 keeps its settings per machine whatever the installer
-// asked for. The write probe is asked only where its answer matters.
-Level ChooseLevel(const ProductRelease& release, bool machine_wide) {
-  if (!((release.family == AutoCad && release.major < 16) || machine_wide)) return Level::kUser;
-  switch (ProbeMachineSoftware()) {
-    case MachineSoftware::kWritable:
-      return Level::kMachine;
-    case MachineSoftware::kReadOnly:
-      return Level::kUser;
-    case MachineSoftware::kUnknown:
-      break;
-  }
-  return Level::kUnknown;
-}
-
 // Machine level of either direction; false when something there could not
 // be done.
 bool SwitchMachineLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
@@ -46,26 +29,29 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
   RegKeyW copy(win::HKEY_CURRENT_USER, path, win::KEY_ALL_ACCESS, true);
   if (copy.handle() == nullptr) return false;
+  if (!copy.created()) {
+    // The user's own key appeared meanwhile: it is switched, never marked.
+    handled.RememberUserKey(path);
+    return BackupAndSetDword(copy, setting.value_name);
+  }
   // The marker goes first, before anything that can fail or run out of
   // memory, so that whatever happens next, uninstalling knows the key for a
-  // copy. A key that was there already is the user's own: never marked.
-  if (copy.created() && !copy.SetDword(kRemoveOnUninstallName, 1)) {
+  // copy. The machine's key may hold a value of the marker's name itself (in
+  // any case), which the copy brings along: the marker is written once more.
+  if (!copy.SetDword(kRemoveOnUninstallName, 1)) {
     DeleteKeyTree(copy, true);
     return false;
   }
   handled.RememberUserKey(path);
-  // The machine's key may hold a value of the marker's name itself (in any
-  // case), which the copy brings along: the marker is written once more.
-  if (copy.created() &&
-      (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1))) {
+  if (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1)) {
     DeleteKeyTree(copy, true);
     return false;
   }
   return BackupAndSetDword(copy, setting.value_name);
 }
 
-bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view, Level level,
-                      HandledSettingsKeys& handled) {
+bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
+                      SettingLevel level, HandledSettingsKeys& handled) {
   RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
   if (key.opened() == Lookup::kFailed) return false;
   if (key.opened() == Lookup::kFound) {
@@ -74,7 +60,7 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
   }
   // No key of the user's own: at machine level there is nothing to do for
   // the user, otherwise the user gets the machine's.
-  if (level == Level::kMachine) return true;
+  if (level == SettingLevel::kMachine) return true;
   return InstallUserCopy(setting, path, view, handled);
 }
 
@@ -102,9 +88,10 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
 bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, const char16_t* path,
                       ActionCall& call) {
   const win::REGSAM view = call.view64 ? win::KEY_WOW64_64KEY : 0;
-  const Level level = ChooseLevel(release, call.machine_wide);
-  if (level == Level::kUnknown) return false;
-  if (level == Level::kMachine && !SwitchMachineLevel(setting, path, view, call.installing)) {
+  const SettingLevel level = ChooseLevel(release, call.machine_wide);
+  if (level == SettingLevel::kUnknown) return false;
+  if (level == SettingLevel::kMachine &&
+      !SwitchMachineLevel(setting, path, view, call.installing)) {
     return false;
   }
   // Per-user keys look the same from both views; the first pass did them.
@@ -114,6 +101,23 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
 }
 
 }  // namespace
+
+bool KeepsSettingsPerMachine(const ProductRelease& release) {
+  return release.family == AutoCad && release.major < 16;
+}
+
+SettingLevel ChooseLevel(const ProductRelease& release, bool machine_wide) {
+  if (!KeepsSettingsPerMachine(release) && !machine_wide) return SettingLevel::kUser;
+  switch (ProbeMachineSoftware()) {
+    case MachineSoftware::kWritable:
+      return SettingLevel::kMachine;
+    case MachineSoftware::kReadOnly:
+      return SettingLevel::kUser;
+    case MachineSoftware::kUnknown:
+      break;
+  }
+  return SettingLevel::kUnknown;
+}
 
 Lookup FindRemovalMarker(RegKeyW& key) {
   RawValue marker;

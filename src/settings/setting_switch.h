@@ -37,6 +37,22 @@ inline constexpr Setting kInfoCenterOn = {u"InfoCenterOn", 1, Unrecorded::kLeave
 inline constexpr Setting kEnableCommunicationCenter = {u"EnableCommunicationCenter", 1,
                                                        Unrecorded::kSetDefault};
 
+// AutoCAD before R16 keeps its settings per machine whatever the installer
+// asked for.
+bool KeepsSettingsPerMachine(const ProductRelease& release);
+
+// The level whose keys a run works on for a release.
+enum class SettingLevel {
+  kMachine,  // HKEY_LOCAL_MACHINE first, then the user's keys where they exist
+  kUser,     // HKEY_CURRENT_USER only
+  kUnknown,  // the write probe failed: nothing may be done
+};
+
+// The machine level applies when HKEY_LOCAL_MACHINE\SOFTWARE is writable and
+// either |release| keeps its settings per machine or |machine_wide| is set.
+// The write probe is asked only where its answer matters.
+SettingLevel ChooseLevel(const ProductRelease& release, bool machine_wide);
+
 // Switches |setting| off (installing) or puts its recorded value back
 // (uninstalling) in the settings key |settings_path|, relative to each root
 // key, as |call| says; in the 64-bit view with call.view64. A settings key

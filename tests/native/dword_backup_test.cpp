@@ -258,6 +258,14 @@ HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
   LOADCTRLS = dword:5
 )";
 
+// Switched: 0, and the 5 recorded.
+constexpr char kFiveSwitched[] = R"(
+HKLM\SOFTWARE\Acme\Settings
+  LOADCTRLS = dword:0
+HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
+  LOADCTRLS = dword:5
+)";
+
 class DwordBackupFailureTest : public DwordBackupTest {
  protected:
   void SetUp() override {
@@ -292,25 +300,14 @@ TEST_F(DwordBackupFailureTest, FailedLookAtAnEarlierRecordKeepsIt) {
   ASSERT_TRUE(Switch());
   emu::FailNthCallOf("RegQueryValueExW", 2, win::ERROR_KEY_DELETED);
   EXPECT_FALSE(Switch());
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:0
-HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
-  LOADCTRLS = dword:5
-)");
+  ExpectRegistry(kFiveSwitched);
 }
 
 TEST_F(DwordBackupFailureTest, FailedReadOfTheRecordWritesNothingAndKeepsIt) {
   ASSERT_TRUE(Switch());
   emu::FailNthCallOf("RegQueryValueExW", 1, win::ERROR_KEY_DELETED);
   EXPECT_FALSE(Restore());
-  const std::string switched = R"(
-HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:0
-HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
-  LOADCTRLS = dword:5
-)";
-  ExpectRegistry(switched);
+  ExpectRegistry(kFiveSwitched);
   emu::ClearFaults();
   EXPECT_TRUE(Restore());
   ExpectRegistry(kFive);
@@ -326,12 +323,7 @@ TEST_F(DwordBackupFailureTest, FailedWriteBackKeepsTheRecordAndWritesNothingElse
   ASSERT_TRUE(Switch());
   emu::FailNthCallOf("RegSetValueExW", 1, win::ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Restore());
-  ExpectRegistry(R"(
-HKLM\SOFTWARE\Acme\Settings
-  LOADCTRLS = dword:0
-HKLM\SOFTWARE\Acme\Settings\SKRW_Backup
-  LOADCTRLS = dword:5
-)");
+  ExpectRegistry(kFiveSwitched);
 }
 
 TEST_F(DwordBackupFailureTest, FailedCleanUpIsReportedAndARetryFinishesIt) {

@@ -9,24 +9,7 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-arch="" prefix="" runner="" dll=""
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --arch) arch=$2 ;;
-    --prefix) prefix=$2 ;;
-    --runner) runner=$2 ;;
-    --dll) dll=$2 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
-  esac
-  shift 2 || { echo "missing value for $1" >&2; exit 2; }
-done
-case "$arch" in win32 | win64) ;; *) echo "--arch must be win32 or win64" >&2; exit 2 ;; esac
-for file in "$runner" "$dll"; do
-  [ -f "$file" ] || { echo "missing: $file" >&2; exit 2; }
-done
-[ -f "$prefix/system.reg" ] || { echo "no Wine prefix at $prefix" >&2; exit 2; }
-prefix=$(cd "$prefix" && pwd)
-dll=$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")
+source "$here/runner-arguments.sh"
 
 export WINEPREFIX=$prefix SNAPSHOT_ARCH=$arch
 source "$here/registry-snapshot.sh"
