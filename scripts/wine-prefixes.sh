@@ -14,10 +14,86 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # The files that hold a prefix's whole registry.
 WINE_PREFIX_REGISTRY="system.reg user.reg userdef.reg"
 
-# Stops every Wine process of the prefix and waits until its registry is saved.
+# The exit status that makes ctest count a test as skipped.
+WINE_SKIPPED=77
+
+# Exits with WINE_SKIPPED, saying why, where this machine's kernel refuses to
+# run 32-bit x86 programs (a kernel booted without IA-32 emulation): Wine then
+# runs no 32-bit Windows program, the DLL among them, and nothing that it
+# would test can be judged. Any other trouble with Wine is left to fail.
+wine_skip_without_32bit() {
+  local loader=/usr/lib/wine/wine out
+  [ -e "$loader" ] || return 0
+  out=$("$loader" --version 2>&1) && return 0
+  case $out in
+  *"Exec format error"* | *"cannot execute binary file"*)
+    echo "SKIPPED: this machine cannot run 32-bit x86 programs ($loader: Exec format error;" \
+      "a kernel booted without IA-32 emulation, see dmesg), so Wine cannot run the 32-bit DLL" >&2
+    exit $WINE_SKIPPED
+    ;;
+  esac
+}
+
+# Stops every Wine process of the prefix: its wineserver first, waiting until
+# the registry is saved, then any process that outlived it (a Wine program
+# whose server is gone can sit blocked for good). Each of those is ended by
+# its process id and named on standard error.
 wine_prefix_stop() {
-  WINEPREFIX=$1 wineserver -k 2>/dev/null || true
-  WINEPREFIX=$1 wineserver -w 2>/dev/null || true
+  local prefix=$1 pid
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+  for pid in $(wine_prefix_processes "$prefix"); do
+    echo "Ended process $pid of $prefix, left after its wineserver: $(wine_process_command "$pid")" >&2
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+  for pid in $(wine_prefix_processes "$prefix"); do
+    wine_process_wait_gone "$pid"
+  done
+}
+
+# The processes that belong to the prefix: their environment names it as
+# WINEPREFIX or their working directory lies in it. Not this shell and its
+# ancestors, which may carry WINEPREFIX themselves.
+wine_prefix_processes() {
+  local prefix=$1 pid ours=" " file
+  pid=$BASHPID
+  while [ -n "$pid" ] && [ "$pid" -gt 1 ]; do
+    ours+="$pid "
+    pid=$(wine_process_parent "$pid")
+  done
+  {
+    grep -lzxF "WINEPREFIX=$prefix" /proc/[0-9]*/environ 2>/dev/null || true
+    find /proc/[0-9]*/cwd -maxdepth 0 \( -lname "$prefix" -o -lname "$prefix/*" \) 2>/dev/null || true
+  } | while IFS= read -r file; do
+    pid=${file#/proc/}
+    pid=${pid%%/*}
+    [[ $ours == *" $pid "* ]] || echo "$pid"
+  done | sort -un
+}
+
+wine_process_parent() {
+  local key value
+  while read -r key value; do
+    [ "$key" = PPid: ] && { echo "$value"; return; }
+  done <"/proc/$1/status" 2>/dev/null
+}
+
+# A process's command line, for messages.
+wine_process_command() {
+  local text
+  text=$(tr '\0\n' '  ' <"/proc/$1/cmdline" 2>/dev/null) || true
+  echo "${text:-(gone)}"
+}
+
+# Waits up to 10 s until the process has gone.
+wine_process_wait_gone() {
+  local tries=100
+  while [ -e "/proc/$1" ] && [ $tries -gt 0 ]; do
+    # A zombie is gone for our purposes: it holds nothing any more.
+    [ "$(awk '/^State:/ {print $2}' "/proc/$1/status" 2>/dev/null)" = Z ] && return 0
+    sleep 0.1
+    tries=$((tries - 1))
+  done
 }
 
 # Whether the prefix was made completely, by the Wine installed now. Another
@@ -77,17 +153,42 @@ wine_prefix_reset() {
   wine_prefix_restore "$prefix" "$prefix.pristine"
 }
 
-# Waits until no other run (another test, `make demo`, another ctest) uses the
-# prefix, and keeps it until the calling shell and every Wine process it
-# started have ended: they all hold the lock file open. Programs started
-# meanwhile already have the prefix.
+# How long a run waits for a prefix that another run holds, in seconds: well
+# below the time that ctest gives any test that uses one.
+WINE_PREFIX_WAIT=${WINE_PREFIX_WAIT:-60}
+
+# Takes the prefix for the calling script, which passes itself and its
+# arguments: wine_prefix_lock PREFIX "$0" "$@". Unless this run holds the
+# prefix already, it runs the script again under the prefix's lock and exits
+# with its status; in that second run it returns at once.
+# The lock is held by a flock process that only waits for the script: no
+# program that the script starts inherits its descriptor, so a Wine process
+# that outlives the run cannot keep the next one out. A run that finds the
+# prefix held says by whom, and gives up after WINE_PREFIX_WAIT seconds.
 wine_prefix_lock() {
-  local prefix=$1 fd
+  local prefix=$1 lock=$1.lock status=0
+  shift
   [ "${WINE_PREFIX_TAKEN:-}" = "$prefix" ] && return 0
-  exec {fd}>>"$prefix.lock"
-  if ! flock -n "$fd"; then
-    echo "Waiting for $prefix, which another run is using..." >&2
-    flock "$fd"
+  mkdir -p "$(dirname "$prefix")"
+  if ! flock -n "$lock" true; then
+    echo "Waiting up to $WINE_PREFIX_WAIT s for $prefix, which another run holds:" >&2
+    wine_prefix_lock_holders "$lock" >&2
   fi
-  export WINE_PREFIX_TAKEN=$prefix
+  WINE_PREFIX_TAKEN=$prefix flock -o -w "$WINE_PREFIX_WAIT" -E 75 "$lock" "$@" || status=$?
+  if [ $status -eq 75 ] && ! flock -n "$lock" true; then
+    echo "Gave up after $WINE_PREFIX_WAIT s waiting for $prefix; it is still held by:" >&2
+    wine_prefix_lock_holders "$lock" >&2
+  fi
+  exit $status
+}
+
+# Every process that has the lock file open, as "  PID: COMMAND LINE".
+wine_prefix_lock_holders() {
+  local file pid
+  { find /proc/[0-9]*/fd -maxdepth 1 -lname "$(realpath -m "$1")" 2>/dev/null || true; } |
+    while IFS= read -r file; do
+      pid=${file#/proc/}
+      pid=${pid%%/*}
+      echo "  $pid: $(wine_process_command "$pid")"
+    done | sort -u
 }
