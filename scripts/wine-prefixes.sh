@@ -52,22 +52,31 @@ wine_prefix_stop() {
 }
 
 # The processes that belong to the prefix: their environment names it as
-# WINEPREFIX or their working directory lies in it. Not this shell and its
-# ancestors, which may carry WINEPREFIX themselves.
+# WINEPREFIX or their working directory lies in it. Not this shell, its
+# ancestors and its descendants (the helpers of this very search), which may
+# carry WINEPREFIX themselves.
 wine_prefix_processes() {
-  local prefix=$1 pid ours=" " file
-  pid=$BASHPID
+  local prefix=$1 self=$BASHPID ours=" " pid file up found
+  pid=$self
   while [ -n "$pid" ] && [ "$pid" -gt 1 ]; do
     ours+="$pid "
     pid=$(wine_process_parent "$pid")
   done
-  {
+  found=$(
     grep -lzxF "WINEPREFIX=$prefix" /proc/[0-9]*/environ 2>/dev/null || true
     find /proc/[0-9]*/cwd -maxdepth 0 \( -lname "$prefix" -o -lname "$prefix/*" \) 2>/dev/null || true
-  } | while IFS= read -r file; do
+  )
+  for file in $found; do
     pid=${file#/proc/}
     pid=${pid%%/*}
-    [[ $ours == *" $pid "* ]] || echo "$pid"
+    [[ $ours == *" $pid "* ]] && continue
+    up=$pid
+    while [ -n "$up" ] && [ "$up" -gt 1 ] && [ "$up" != "$self" ]; do
+      up=$(wine_process_parent "$up")
+    done
+    # Gone meanwhile, or one of this search's own.
+    [ -z "$up" ] || [ "$up" = "$self" ] && continue
+    echo "$pid"
   done | sort -un
 }
 
@@ -75,7 +84,7 @@ wine_process_parent() {
   local key value
   while read -r key value; do
     [ "$key" = PPid: ] && { echo "$value"; return; }
-  done <"/proc/$1/status" 2>/dev/null
+  done 2>/dev/null <"/proc/$1/status"
 }
 
 # A process's command line, for messages.
