@@ -135,6 +135,64 @@ TEST_F(EntryPointsTest, OutOfMemoryIsReportedAndClosesEveryKey) {
   EXPECT_TRUE(finished);
 }
 
+// The installer may keep the library loaded from one action to the next. An
+// Uninstall that ran out of memory anywhere after an Install in the same
+// process leaves nothing half set: retried there or in a new process, it
+// gives what one clean Uninstall gives. Here removing the user's copy
+// prunes every key above it, HKCU\Software included.
+TEST_F(EntryPointsTest, UninstallOutOfMemoryThenRetryGivesOneCleanUninstall) {
+  constexpr char kCopiedForTheUser[] = R"(
+HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD\R18.0\P\InfoCenter
+  InfoCenterOn = dword:1
+HKCU\Software\Autodesk\AutoCAD\R18.0\P
+)";
+  const auto install_in_new_process = [&] {
+    StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+    emu::Load(kCopiedForTheUser);
+    emu::SetProperty(u"CustomActionData", u"x");
+    return Install(kInstall);
+  };
+  // Both as a new process would find them.
+  const auto canonical = [&](const std::string& dump) {
+    return engine_test::CanonicalDump(dump, machine_, user_);
+  };
+  ASSERT_EQ(install_in_new_process(), 0u);
+  ASSERT_NE(emu::Dump().find("SKRW_RemoveOnUninstall"), std::string::npos);
+  ASSERT_EQ(Uninstall(kInstall), 0u);
+  const std::string removed = emu::Dump();
+  ASSERT_EQ(removed.find("HKCU\\Software"), std::string::npos);
+
+  std::size_t failed = 0;
+  bool finished = false;
+  for (std::size_t n = 1; n < 5000 && !finished; ++n) {
+    for (const bool same_process : {true, false}) {
+      ASSERT_EQ(install_in_new_process(), 0u);
+      emu::FailAllocationsFrom(n);
+      const win::UINT result = Uninstall(kInstall);
+      emu::FailAllocationsFrom(0);
+      ASSERT_EQ(emu::OpenHandleCount(), 0u) << n;
+      if (result == 0u) {
+        EXPECT_EQ(emu::Dump(), removed) << n;
+        finished = true;
+        break;
+      }
+      ASSERT_EQ(result, win::ERROR_INSTALL_FAILURE) << n;
+      if (!same_process) {
+        const std::string faulted = emu::Dump();
+        StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+        emu::Load(faulted);
+        emu::SetProperty(u"CustomActionData", u"x");
+      }
+      EXPECT_EQ(Uninstall(kInstall), 0u) << n << (same_process ? " same process" : " new process");
+      EXPECT_EQ(canonical(emu::Dump()), canonical(removed))
+          << n << (same_process ? " same process" : " new process");
+      ++failed;
+    }
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_GT(failed, 0u);
+}
+
 // Both exports walk the same releases in the same order: every listed
 // release in the first pass, from AutoCAD R17.1 and AutoCAD LT R14 on in the
 // 64-bit pass.
