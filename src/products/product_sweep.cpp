@@ -56,29 +56,24 @@ bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& releas
   return again.opened() == Lookup::kAbsent;
 }
 
-}  // namespace
+// How the sweep of one release key ended.
+enum class Swept {
+  kAbsent,    // no such key: nothing to do
+  kToTheEnd,  // every product key was dispatched
+  kFailed,    // the key could not be opened or enumerated (call.failed set)
+};
 
-WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
-  WideStr path(release_path.get());
-  if (release_path.Length() > 0) path.Append(u'\\');
-  path.Append(name);
-  return path;
-}
-
-bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
-  const WideStr release_path = BuildReleaseKeyPath(release);
-  bool failed = false;
-  const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
-  if (root == nullptr) {
-    if (failed) call.failed = true;
-    return false;
-  }
+// Dispatches the product keys below |root|\|release_path|, one at a time as
+// read from the live key.
+Swept SweepReleaseKey(win::HKEY root, const WideStr& release_path, const ProductRelease& release,
+                      ActionCall& call) {
   const win::REGSAM access = win::KEY_READ | (call.view64 ? win::KEY_WOW64_64KEY : 0);
   RegKeyW release_key(root, release_path.get(), access, false);
   const win::HKEY key = release_key.handle();
   if (key == nullptr) {
-    if (release_key.opened() == Lookup::kFailed) call.failed = true;
-    return false;
+    if (release_key.opened() != Lookup::kFailed) return Swept::kAbsent;
+    call.failed = true;
+    return Swept::kFailed;
   }
 
   win::DWORD longest = kFallbackNameLength;
@@ -114,11 +109,31 @@ bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   }
   if (status == win::ERROR_NO_MORE_ITEMS ||
       ReleaseKeyWasPruned(status, root, release_path, access, copies_removed_before, call)) {
-    return true;
+    return Swept::kToTheEnd;
   }
   // Product keys from this index on were not visited.
   call.failed = true;
-  return false;
+  return Swept::kFailed;
+}
+
+}  // namespace
+
+WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
+  WideStr path(release_path.get());
+  if (release_path.Length() > 0) path.Append(u'\\');
+  path.Append(name);
+  return path;
+}
+
+bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
+  const WideStr release_path = BuildReleaseKeyPath(release);
+  bool failed = false;
+  const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
+  if (root == nullptr) {
+    if (failed) call.failed = true;
+    return false;
+  }
+  return SweepReleaseKey(root, release_path, release, call) == Swept::kToTheEnd;
 }
 
 void DispatchSettingLocation(const char16_t* product_path, const ProductRelease& release,
