@@ -56,6 +56,20 @@ bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& releas
   return again.opened() == Lookup::kAbsent;
 }
 
+// Whether a machine-level Uninstall sweeps the user's release key too. An
+// Install that ran per user (the machine-wide flag without the right to
+// write HKEY_LOCAL_MACHINE\SOFTWARE) may have left records below product
+// keys that only the user has. HKEY_CURRENT_USER\Software is one key in
+// both views, so the first pass reaches all of them. The communication-
+// center releases (no release path) sweep the root key's own sub-keys, below
+// which Install records nothing; AutoCAD before R16 is never swept below the
+// user.
+bool SweepsTheUsersToo(win::HKEY root, const WideStr& release_path, const ProductRelease& release,
+                       const ActionCall& call) {
+  return !call.installing && !call.view64 && root == win::HKEY_LOCAL_MACHINE &&
+         release_path.Length() > 0 && !KeepsSettingsPerMachine(release);
+}
+
 // How the sweep of one release key ended.
 enum class Swept {
   kAbsent,    // no such key: nothing to do
@@ -133,7 +147,18 @@ bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
     if (failed) call.failed = true;
     return false;
   }
-  return SweepReleaseKey(root, release_path, release, call) == Swept::kToTheEnd;
+  const Swept swept = SweepReleaseKey(root, release_path, release, call);
+  if (!SweepsTheUsersToo(root, release_path, release, call)) return swept == Swept::kToTheEnd;
+
+  // The product keys the machine has were handled with it, their user level
+  // included, and are not handled again. Below the others the machine has
+  // no settings keys; where its release key could not be read, each is
+  // handled as the machine level would.
+  call.user_only = swept != Swept::kFailed;
+  const Swept user_swept = SweepReleaseKey(win::HKEY_CURRENT_USER, release_path, release, call);
+  call.user_only = false;
+  if (swept == Swept::kFailed || user_swept == Swept::kFailed) return false;
+  return swept == Swept::kToTheEnd || user_swept == Swept::kToTheEnd;
 }
 
 void DispatchSettingLocation(const char16_t* product_path, const ProductRelease& release,
