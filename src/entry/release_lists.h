@@ -29,3 +29,22 @@ inline constexpr ProductRelease CadManagerControlReleases[] = {
     {0, 0, 13},
     {0, 0, 14},
 };
+
+// The user's keys are one key in both views: a machine-level Uninstall looks
+// for the product keys that only the user has in the first pass alone, which
+// must therefore hold every release of the 64-bit pass.
+constexpr bool InFirstPass(const ProductRelease& release) {
+  for (const ProductRelease& first : FirstPassReleases) {
+    if (ReleaseCode(first) == ReleaseCode(release)) return true;
+  }
+  return false;
+}
+
+constexpr bool SecondPassWithinFirst() {
+  for (const ProductRelease& release : SecondPassReleases) {
+    if (!InFirstPass(release)) return false;
+  }
+  return true;
+}
+
+static_assert(SecondPassWithinFirst(), "a release of the 64-bit pass is missing from the first");

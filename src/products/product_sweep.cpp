@@ -56,29 +56,38 @@ bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& releas
   return again.opened() == Lookup::kAbsent;
 }
 
-}  // namespace
-
-WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
-  WideStr path(release_path.get());
-  if (release_path.Length() > 0) path.Append(u'\\');
-  path.Append(name);
-  return path;
+// Whether a machine-level Uninstall sweeps the user's release key too. An
+// Install that ran per user (the machine-wide flag without the right to
+// write HKEY_LOCAL_MACHINE\SOFTWARE) may have left records below product
+// keys that only the user has. HKEY_CURRENT_USER\Software is one key in
+// both views, so the first pass reaches all of them. The communication-
+// center releases (no release path) sweep the root key's own sub-keys, below
+// which Install records nothing; AutoCAD before R16 is never swept below the
+// user.
+bool SweepsTheUsersToo(win::HKEY root, const WideStr& release_path, const ProductRelease& release,
+                       const ActionCall& call) {
+  return !call.installing && !call.view64 && root == win::HKEY_LOCAL_MACHINE &&
+         release_path.Length() > 0 && !KeepsSettingsPerMachine(release);
 }
 
-bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
-  const WideStr release_path = BuildReleaseKeyPath(release);
-  bool failed = false;
-  const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
-  if (root == nullptr) {
-    if (failed) call.failed = true;
-    return false;
-  }
+// How the sweep of one release key ended.
+enum class Swept {
+  kAbsent,    // no such key: nothing to do
+  kToTheEnd,  // every product key was dispatched
+  kFailed,    // the key could not be opened or enumerated (call.failed set)
+};
+
+// Dispatches the product keys below |root|\|release_path|, one at a time as
+// read from the live key.
+Swept SweepReleaseKey(win::HKEY root, const WideStr& release_path, const ProductRelease& release,
+                      ActionCall& call) {
   const win::REGSAM access = win::KEY_READ | (call.view64 ? win::KEY_WOW64_64KEY : 0);
   RegKeyW release_key(root, release_path.get(), access, false);
   const win::HKEY key = release_key.handle();
   if (key == nullptr) {
-    if (release_key.opened() == Lookup::kFailed) call.failed = true;
-    return false;
+    if (release_key.opened() != Lookup::kFailed) return Swept::kAbsent;
+    call.failed = true;
+    return Swept::kFailed;
   }
 
   win::DWORD longest = kFallbackNameLength;
@@ -114,11 +123,42 @@ bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   }
   if (status == win::ERROR_NO_MORE_ITEMS ||
       ReleaseKeyWasPruned(status, root, release_path, access, copies_removed_before, call)) {
-    return true;
+    return Swept::kToTheEnd;
   }
   // Product keys from this index on were not visited.
   call.failed = true;
-  return false;
+  return Swept::kFailed;
+}
+
+}  // namespace
+
+WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
+  WideStr path(release_path.get());
+  if (release_path.Length() > 0) path.Append(u'\\');
+  path.Append(name);
+  return path;
+}
+
+bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
+  const WideStr release_path = BuildReleaseKeyPath(release);
+  bool failed = false;
+  const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
+  if (root == nullptr) {
+    if (failed) call.failed = true;
+    return false;
+  }
+  const Swept swept = SweepReleaseKey(root, release_path, release, call);
+  if (!SweepsTheUsersToo(root, release_path, release, call)) return swept == Swept::kToTheEnd;
+
+  // The product keys the machine has were handled with it, their user level
+  // included, and are not handled again. Below the others the machine has
+  // no settings keys; where its release key could not be read, each is
+  // handled as the machine level would.
+  call.user_only = swept != Swept::kFailed;
+  const Swept user_swept = SweepReleaseKey(win::HKEY_CURRENT_USER, release_path, release, call);
+  call.user_only = false;
+  if (swept == Swept::kFailed || user_swept == Swept::kFailed) return false;
+  return swept == Swept::kToTheEnd || user_swept == Swept::kToTheEnd;
 }
 
 void DispatchSettingLocation(const char16_t* product_path, const ProductRelease& release,

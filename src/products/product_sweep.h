@@ -18,10 +18,13 @@ WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name);
 // a time as read from the live key. A family-0 release has no release path:
 // the root key's own sub-keys are then the product keys. A product key that
 // its dispatch deleted (a marked per-user copy pruned upwards) does not make
-// the sweep miss the one after it. Returns true when the release key was
-// opened and enumerated to its end; false when the release was skipped
-// (AutoCAD before R16 without a writable HKEY_LOCAL_MACHINE\SOFTWARE), its
-// key is missing, or the sweep failed. A failure to open or enumerate a key
+// the sweep miss the one after it. A machine-level Uninstall then sweeps the
+// user's release key as well, for the product keys that only the user has
+// (their records come from an Install that ran per user): only their user
+// level is handled. Returns true when a release key was found and every one
+// found was enumerated to its end; false when the release was skipped
+// (AutoCAD before R16 without a writable HKEY_LOCAL_MACHINE\SOFTWARE), no
+// key was found, or the sweep failed. A failure to open or enumerate a key
 // that exists also sets call.failed.
 bool SweepProductKeys(const ProductRelease& release, ActionCall& call);
 

@@ -15,6 +15,10 @@ struct ActionCall {
   const bool machine_wide;
   // Set for the pass over the 64-bit registry view.
   bool view64 = false;
+  // Set while the sweep visits product keys that only the user has: the
+  // machine has no settings keys below them, so only the user level is
+  // handled.
+  bool user_only = false;
   HandledSettingsKeys handled;
   // Marked per-user copies deleted so far: deleting one can prune the keys
   // above it, the product key and the release key included.

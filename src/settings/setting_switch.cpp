@@ -88,7 +88,8 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
 bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, const char16_t* path,
                       ActionCall& call) {
   const win::REGSAM view = call.view64 ? win::KEY_WOW64_64KEY : 0;
-  const SettingLevel level = ChooseLevel(release, call.machine_wide);
+  const SettingLevel level =
+      call.user_only ? SettingLevel::kUser : ChooseLevel(release, call.machine_wide);
   if (level == SettingLevel::kUnknown) return false;
   if (level == SettingLevel::kMachine &&
       !SwitchMachineLevel(setting, path, view, call.installing)) {

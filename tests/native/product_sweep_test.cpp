@@ -218,6 +218,119 @@ HKCU\Software\Autodesk\AutoCAD\R18.0\A\InfoCenter
   ExpectRegistry("HKCU\\Software\\Autodesk\\AutoCAD\\R19.0\n");
 }
 
+// What a per-user Install leaves below a product key that only the user
+// has: the user's own setting switched off and recorded.
+std::string UserOnlySwitched(const std::string& key) {
+  return key + "\n  InfoCenterOn = dword:0\n" + key + "\\SKRW_Backup\n  InfoCenterOn = sz:0\n";
+}
+std::string UserOnlyRestored(const std::string& key) { return key + "\n  InfoCenterOn = sz:0\n"; }
+
+constexpr char kMachineRelease[] = "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0";
+constexpr char kUserRelease[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0";
+const std::string kUserOnly = std::string(kUserRelease) + "\\USERONLY\\InfoCenter";
+
+// A machine-level Uninstall reaches the records below product keys that
+// only the user has, and handles only their user level.
+TEST_F(ProductSweepTest, MachineLevelUninstallRestoresProductKeysOnlyTheUserHas) {
+  emu::Load(kBothRoots + UserOnlySwitched(kUserOnly));
+  EXPECT_TRUE(Sweep(false, kAutoCad18, true));
+  EXPECT_FALSE(failed_);
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", kUserRelease, win::KEY_READ), 1u);
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", std::string(kMachineRelease) + "\\USERONLY\\InfoCenter"),
+            0u);
+  ExpectRegistry(kBothRoots + UserOnlyRestored(kUserOnly));
+}
+
+// Also where the machine has no key of the release at all.
+TEST_F(ProductSweepTest, MachineLevelUninstallFindsTheUsersReleaseWithoutTheMachines) {
+  emu::Load(UserOnlySwitched(kUserOnly));
+  EXPECT_TRUE(Sweep(false, kAutoCad18, true));
+  EXPECT_FALSE(failed_);
+  ExpectRegistry(UserOnlyRestored(kUserOnly));
+}
+
+// The product keys the machine has were handled with it: their settings
+// keys below the user are not opened a second time.
+TEST_F(ProductSweepTest, ProductKeysTheMachineHasAreNotHandledAgain) {
+  const std::string user = std::string(kUserRelease) + "\\BOTH\\InfoCenter";
+  const std::string machine = std::string(kMachineRelease) + "\\both\\InfoCenter";
+  emu::Load(InfoCenterSwitched(machine) + InfoCenterSwitched(user));
+  EXPECT_TRUE(Sweep(false, kAutoCad18, true));
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", user), 1u);
+  ExpectRegistry(InfoCenterOn(machine) + InfoCenterOn(user));
+}
+
+// Absence is nothing to do: no user release key, or none at all.
+TEST_F(ProductSweepTest, MissingReleaseKeysAreNoFailureOfAMachineLevelUninstall) {
+  EXPECT_FALSE(Sweep(false, kAutoCad18, true));
+  EXPECT_FALSE(failed_);
+  emu::Load(InfoCenterSwitched(kMachineKey));
+  EXPECT_TRUE(Sweep(false, kAutoCad18, true));
+  EXPECT_FALSE(failed_);
+  ExpectRegistry(InfoCenterOn(kMachineKey));
+}
+
+// Marked per-user copies below product keys that only the user has go, with
+// the keys they leave empty, and the product keys after them are visited.
+TEST_F(ProductSweepTest, MachineLevelUninstallRemovesMarkedCopiesOnlyTheUserHas) {
+  LoadThreeMarkedCopies();
+  emu::Load("HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\M\n");
+  EXPECT_TRUE(Sweep(false, kAutoCad18, true));
+  EXPECT_FALSE(failed_);
+  ExpectRegistry(
+      "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\n  Keep = sz:x\n"
+      "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\M\n");
+}
+
+// Install keeps to the machine's product keys, and the 64-bit pass of
+// Uninstall finds the user's keys done by the first.
+TEST_F(ProductSweepTest, OnlyTheFirstPassOfUninstallOpensTheUsersReleaseKey) {
+  emu::Load(kBothRoots);
+  EXPECT_TRUE(Sweep(true, kAutoCad18, true));
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", kUserRelease), 0u);
+  ExpectRegistry(kBothRoots + InfoCenterSwitched(kMachineKey));
+
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::Load(kBothRoots);
+  EXPECT_TRUE(Sweep(false, kAutoCad18, true, true));
+  EXPECT_EQ(CountCallsTo("RegOpenKeyExW", kUserRelease), 0u);
+}
+
+// A user release key that exists but cannot be read is a failure; the
+// machine's product keys are done all the same.
+TEST_F(ProductSweepTest, UnreadableUserReleaseKeyFailsAMachineLevelUninstall) {
+  emu::Load(InfoCenterSwitched(kMachineKey) + UserOnlySwitched(kUserOnly));
+  emu::FailPath(kUserRelease, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Sweep(false, kAutoCad18, true));
+  EXPECT_TRUE(failed_);
+  emu::ClearFaults();
+  ExpectRegistry(InfoCenterOn(kMachineKey) + UserOnlySwitched(kUserOnly));
+}
+
+TEST_F(ProductSweepTest, EnumerationErrorBelowTheUserFailsAMachineLevelUninstall) {
+  const std::string a = std::string(kUserRelease) + "\\A\\InfoCenter";
+  const std::string b = std::string(kUserRelease) + "\\B\\InfoCenter";
+  emu::Load(std::string(kMachineRelease) + "\n" + UserOnlySwitched(a) + UserOnlySwitched(b));
+  // The machine's empty release key takes the first call.
+  emu::FailNthCallOf("RegEnumKeyExW", 3, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Sweep(false, kAutoCad18, true));
+  EXPECT_TRUE(failed_);
+  ExpectRegistry(std::string(kMachineRelease) + "\n" + UserOnlyRestored(a) + UserOnlySwitched(b));
+}
+
+// Where the machine's release key could not be read, the user's product keys
+// may be the machine's too: each gets the machine level first.
+TEST_F(ProductSweepTest, UnreadableMachineReleaseKeyLeavesTheUsersToTheMachineLevel) {
+  const std::string machine = std::string(kMachineRelease) + "\\P\\InfoCenter";
+  const std::string user = std::string(kUserRelease) + "\\P\\InfoCenter";
+  emu::Load(InfoCenterSwitched(machine) + InfoCenterSwitched(user));
+  emu::FailPath(kMachineRelease, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Sweep(false, kAutoCad18, true));
+  EXPECT_TRUE(failed_);
+  emu::ClearFaults();
+  ExpectRegistry(InfoCenterOn(machine) + InfoCenterOn(user));
+}
+
 constexpr char kInfoCenterA[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\A\\InfoCenter";
 constexpr char kInfoCenterB[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\B\\InfoCenter";
 
