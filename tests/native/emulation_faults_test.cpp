@@ -68,6 +68,29 @@ TEST_F(EmulationFaultTest, MissingKeysCanBeFailedByPath) {
   EXPECT_EQ(Create(HKEY_CURRENT_USER, u"Software\\App\\Other", &key), win::ERROR_SUCCESS);
 }
 
+TEST_F(EmulationFaultTest, DeadProcessChangesNothingAfterItsLastCall) {
+  ScopedKey key;
+  ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software\\App", &key), win::ERROR_SUCCESS);
+  emu::DieAfterCall(1);
+  EXPECT_EQ(registry_test::SetDword(key.get(), u"v", 2), win::ERROR_SUCCESS);  // the last
+  EXPECT_EQ(registry_test::SetDword(key.get(), u"v", 3), emu::kDeadProcessError);
+  EXPECT_EQ(Create(HKEY_CURRENT_USER, u"Software\\App\\New", &key), emu::kDeadProcessError);
+  EXPECT_EQ(key.get(), nullptr);
+  // Process functions go on.
+  EXPECT_NE(win::GetCurrentProcess(), nullptr);
+  EXPECT_EQ(emu::Dump().find("New"), std::string::npos);
+  EXPECT_NE(emu::Dump().find("  v = dword:0x2\n"), std::string::npos);
+  emu::ClearFaults();
+  EXPECT_EQ(Probe(HKEY_CURRENT_USER, u"Software\\App"), win::ERROR_SUCCESS);
+}
+
+TEST_F(EmulationFaultTest, DeadFromTheStart) {
+  emu::DieAfterCall(0);
+  EXPECT_EQ(Probe(HKEY_CURRENT_USER, u"Software\\App"), emu::kDeadProcessError);
+  emu::Reset();
+  EXPECT_EQ(Probe(HKEY_CURRENT_USER, u"Software"), win::ERROR_SUCCESS);
+}
+
 TEST_F(EmulationFaultTest, ResetClearsFaults) {
   emu::FailNthCall(1, win::ERROR_ACCESS_DENIED);
   emu::FailPath("HKCU\\Software", win::ERROR_ACCESS_DENIED);

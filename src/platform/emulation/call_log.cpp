@@ -20,6 +20,8 @@ struct Faults {
   std::vector<CountedFault> overall;
   std::map<std::string, std::vector<CountedFault>> of_function;
   std::vector<std::pair<std::u16string, win::LONG>> paths;  // folded path
+  bool dies = false;
+  std::size_t dies_after = 0;  // the last call that takes effect, when it dies
 };
 
 std::vector<Call>& Log() {
@@ -54,6 +56,9 @@ win::LONG CallRecord::Begin(const std::string& path, win::REGSAM access) {
   Faults& faults = TheFaults();
   const std::size_t count = ++faults.calls;
   const std::size_t count_of = ++faults.calls_of[function_];
+  if (faults.dies && count > faults.dies_after && std::string(function_).rfind("Reg", 0) == 0) {
+    return kDeadProcessError;
+  }
   win::LONG error = TakeDue(faults.overall, count);
   const win::LONG error_of = TakeDue(faults.of_function[function_], count_of);
   if (error == win::ERROR_SUCCESS) error = error_of;
@@ -108,12 +113,20 @@ void FailPath(const std::string& path, win::LONG error) {
   TheFaults().paths.emplace_back(detail::Fold(detail::FromUtf8(path)), error);
 }
 
+void DieAfterCall(std::size_t n) {
+  detail::AllocationExemption exemption;
+  Faults& faults = TheFaults();
+  faults.dies = true;
+  faults.dies_after = faults.calls + n;
+}
+
 void ClearFaults() {
   detail::AllocationExemption exemption;
   Faults& faults = TheFaults();
   faults.overall.clear();
   faults.of_function.clear();
   faults.paths.clear();
+  faults.dies = false;
 }
 
 }  // namespace emu

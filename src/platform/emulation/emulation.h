@@ -83,6 +83,14 @@ std::size_t OpenHandleCount();
 void FailNthCall(std::size_t n, win::LONG error);
 void FailNthCallOf(const std::string& function, std::size_t n, win::LONG error);
 void FailPath(const std::string& path, win::LONG error);
+
+// The process "dies" after the Nth call counted from now (as FailNthCall
+// counts; 0 dies before the next call): every registry call after it fails with kDeadProcessError
+// and changes nothing, as if the installer had been killed or the power had gone there, while the
+// process functions and allocations go on as normal. ClearFaults and Reset bring it back to life.
+inline constexpr win::LONG kDeadProcessError = 1115;  // ERROR_SHUTDOWN_IN_PROGRESS
+void DieAfterCall(std::size_t n);
+
 void ClearFaults();
 
 // Makes allocations fail from the Nth operator new on (for exception tests),
