@@ -69,7 +69,12 @@ bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name) {
   if (settings_key.handle() == nullptr) return false;
   RawValue old;
   const Lookup current = ReadRawValue(settings_key, name, &old);
-  if (current == Lookup::kFailed) return false;
+  return BackupAndSetRead(settings_key, name, current, old);
+}
+
+bool BackupAndSetRead(RegKeyW& settings_key, const char16_t* name, Lookup current,
+                      const RawValue& old) {
+  if (settings_key.handle() == nullptr || current == Lookup::kFailed) return false;
 
   const WideStr absent_name = AbsentRecordName(name);
   RegKeyW backup(settings_key.handle(), kBackupKeyName, kBackupCreateAccess, true);
@@ -90,11 +95,13 @@ bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name) {
 }
 
 bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value,
-                  Unrecorded unrecorded) {
+                  Unrecorded unrecorded, bool* backup_found) {
+  if (backup_found) *backup_found = false;
   if (settings_key.handle() == nullptr) return false;
   {
     RegKeyW backup(settings_key.handle(), kBackupKeyName, kReadWrite, false);
     if (backup.opened() == Lookup::kFailed) return false;
+    if (backup_found) *backup_found = backup.opened() == Lookup::kFound;
     if (backup.opened() == Lookup::kFound) {
       RawValue saved;
       const Lookup value = ReadRawValue(backup, name, &saved);

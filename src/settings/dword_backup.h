@@ -13,6 +13,7 @@
 #include "platform/win_api.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
+#include "settings/raw_value.h"
 
 // Name of the backup sub-key below a settings key.
 inline constexpr char16_t kBackupKeyName[] = u"SKRW_Backup";
@@ -29,6 +30,11 @@ WideStr AbsentRecordName(const char16_t* name);
 // 0; false when any step failed.
 bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name);
 
+// BackupAndSetDword for a setting already read: |current| and |old| as
+// ReadRawValue gave them.
+bool BackupAndSetRead(RegKeyW& settings_key, const char16_t* name, Lookup current,
+                      const RawValue& old);
+
 // What RestoreDword does with a setting that has no record.
 enum class Unrecorded {
   kLeave,       // nothing: this run did not switch it
@@ -40,5 +46,6 @@ enum class Unrecorded {
 // Then removes the record, and the backup key once it is empty (also when
 // there was no record to restore). True when done or when there was nothing
 // to do; false when a step failed, leaving the record for a later run.
+// |backup_found|, when given, tells whether a backup key was there.
 bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value,
-                  Unrecorded unrecorded = Unrecorded::kLeave);
+                  Unrecorded unrecorded = Unrecorded::kLeave, bool* backup_found = nullptr);

@@ -1,8 +1,12 @@
 #include "settings/setting_switch.h"
 
+#include <memory>
+#include <string>
+
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
 #include "registry/reg_key.h"
+#include "settings/copy_trail.h"
 #include "settings/raw_value.h"
 
 namespace {
@@ -20,6 +24,28 @@ bool SwitchMachineLevel(const Setting& setting, const char16_t* path, win::REGSA
              : RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded);
 }
 
+// Creates the key |name| below the open |parent| as a key above a per-user
+// copy: noted in the parent first, marked, then the note goes. Hands the
+// new key back in |parent|. False when a step failed; what was made stays
+// recognisable.
+bool CreateMarkedAncestor(std::unique_ptr<RegKeyW>& parent, const std::u16string& name) {
+  if (!parent->SetString(kCreatingNoteName, name.c_str())) return false;
+  auto child = std::make_unique<RegKeyW>(parent->handle(), name.c_str(), win::KEY_ALL_ACCESS, true);
+  if (child->handle() == nullptr) return false;
+  // A key that appeared meanwhile is not the copy's and gets no marker.
+  if (child->created() && !child->SetDword(kRemoveWhenEmptyName, 1)) return false;
+  if (!parent->DeleteValue(kCreatingNoteName)) return false;
+  parent = std::move(child);
+  return true;
+}
+
+// Removes again what a copy that could not be completed made: the copy
+// itself when it is there, and then its trail.
+bool RemoveFailedCopy(RegKeyW* copy, const char16_t* path) {
+  if (copy != nullptr && !DeleteKeyTree(*copy, false)) return false;
+  return WalkCopyTrail(path, TrailStart::kAbsent).ok;
+}
+
 // Gives the user a marked copy of the machine's settings key and switches
 // the setting in it. False when something could not be done; a copy that
 // could not be completed and marked is removed again.
@@ -27,27 +53,63 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
                      HandledSettingsKeys& handled) {
   RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
   if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
+  // Finishes removing what a run that stopped may have left on the path,
+  // and finds the deepest key there is.
+  TrailWalk trail = WalkCopyTrail(path, TrailStart::kAbsent, true);
+  if (!trail.ok || !trail.kept_key) return false;
+  std::unique_ptr<RegKeyW> parent = std::move(trail.kept_key);
+  const int levels = TrailLevels(path);
+  // The missing keys above the copy, one level at a time, so that each is
+  // recognisable from the call that creates it.
+  for (int level = trail.kept + 1; level < levels - 1; ++level) {
+    if (!CreateMarkedAncestor(parent, TrailName(path, level))) {
+      parent.reset();
+      RemoveFailedCopy(nullptr, path);
+      return false;
+    }
+  }
+  if (!parent->SetString(kCreatingNoteName, TrailName(path, levels - 1).c_str())) {
+    parent.reset();
+    RemoveFailedCopy(nullptr, path);
+    return false;
+  }
   RegKeyW copy(win::HKEY_CURRENT_USER, path, win::KEY_ALL_ACCESS, true);
-  if (copy.handle() == nullptr) return false;
+  if (copy.handle() == nullptr) {
+    parent.reset();
+    RemoveFailedCopy(nullptr, path);
+    return false;
+  }
   if (!copy.created()) {
     // The user's own key appeared meanwhile: it is switched, never marked.
     handled.RememberUserKey(path);
-    return BackupAndSetDword(copy, setting.value_name);
+    const bool unnoted = parent->DeleteValue(kCreatingNoteName);
+    return BackupAndSetDword(copy, setting.value_name) && unnoted;
   }
   // The marker goes first, before anything that can fail or run out of
   // memory, so that whatever happens next, uninstalling knows the key for a
   // copy. The machine's key may hold a value of the marker's name itself (in
   // any case), which the copy brings along: the marker is written once more.
-  if (!copy.SetDword(kRemoveOnUninstallName, 1)) {
-    DeleteKeyTree(copy, true);
+  if (!copy.SetDword(kRemoveOnUninstallName, 1) || !parent->DeleteValue(kCreatingNoteName)) {
+    parent.reset();
+    RemoveFailedCopy(&copy, path);
     return false;
   }
+  parent.reset();
   handled.RememberUserKey(path);
   if (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1)) {
-    DeleteKeyTree(copy, true);
+    RemoveFailedCopy(&copy, path);
     return false;
   }
   return BackupAndSetDword(copy, setting.value_name);
+}
+
+// Whether the open settings key |key| is empty; kFailed when it cannot be
+// asked.
+Lookup IsEmpty(RegKeyW& key) {
+  win::DWORD sub_keys = 0;
+  win::DWORD values = 0;
+  if (!CountKeyContent(key.handle(), &sub_keys, &values)) return Lookup::kFailed;
+  return sub_keys == 0 && values == 0 ? Lookup::kFound : Lookup::kAbsent;
 }
 
 bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
@@ -55,8 +117,26 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
   RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
   if (key.opened() == Lookup::kFailed) return false;
   if (key.opened() == Lookup::kFound) {
+    RawValue old;
+    const Lookup current = ReadRawValue(key, setting.value_name, &old);
+    if (current == Lookup::kAbsent && level == SettingLevel::kUser) {
+      // An empty key may be a copy that a run which stopped had only just
+      // created: it is made anew.
+      const Lookup empty = IsEmpty(key);
+      if (empty == Lookup::kFailed) return false;
+      if (empty == Lookup::kFound) {
+        key.Close();
+        const TrailWalk trail = WalkCopyTrail(path, TrailStart::kUnmarkedEmpty);
+        if (!trail.ok) return false;
+        if (trail.settings_key_removed) return InstallUserCopy(setting, path, view, handled);
+        RegKeyW own(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
+        if (own.opened() != Lookup::kFound) return own.opened() == Lookup::kAbsent;
+        handled.RememberUserKey(path);
+        return BackupAndSetDword(own, setting.value_name);
+      }
+    }
     handled.RememberUserKey(path);
-    return BackupAndSetDword(key, setting.value_name);
+    return BackupAndSetRead(key, setting.value_name, current, old);
   }
   // No key of the user's own: at machine level there is nothing to do for
   // the user, otherwise the user gets the machine's.
@@ -64,25 +144,51 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
   return InstallUserCopy(setting, path, view, handled);
 }
 
+// Where a settings key is missing or empty and unmarked, a copy may have
+// been begun or its removal stopped halfway: what it left above goes.
+bool FinishCopyTrail(const char16_t* path, TrailStart start, ActionCall& call) {
+  const TrailWalk trail = WalkCopyTrail(path, start);
+  if (trail.removed_any) ++call.copies_removed;
+  return trail.ok;
+}
+
 bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
-                        ActionCall& call) {
+                        SettingLevel level, ActionCall& call) {
   HandledSettingsKeys& handled = call.handled;
+  // Only Install at user level makes copies.
+  const bool copies = setting.installed && level == SettingLevel::kUser;
   RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
-  if (key.opened() != Lookup::kFound) return key.opened() == Lookup::kAbsent;
+  if (key.opened() == Lookup::kFailed) return false;
+  if (key.opened() == Lookup::kAbsent) {
+    if (!copies) return true;
+    // Missing in the 64-bit view as well: no second look.
+    handled.RememberUserKey(path);
+    return FinishCopyTrail(path, TrailStart::kAbsent, call);
+  }
   handled.RememberUserKey(path);
   const Lookup marked = FindRemovalMarker(key);
   if (marked == Lookup::kFailed) return false;
   // A marked copy holds nothing but the machine's content: it goes whole,
   // whether or not its setting could be put back.
   if (marked == Lookup::kFound) {
-    // Keys the copy left empty above it go too. Should that fail, they stay
-    // empty, and the failure is reported: nothing marks them any more.
-    bool pruned = true;
-    if (!DeleteKeyTree(key, true, &pruned)) return false;
+    if (!DeleteKeyTree(key, false)) return false;
     ++call.copies_removed;
-    return pruned;
+    // Keys the copy left empty above it go too. Should that fail, they stay
+    // marked or noted, and the next run removes them.
+    return FinishCopyTrail(path, TrailStart::kDeleted, call);
   }
-  return RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded);
+  bool backup_found = false;
+  if (!RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded,
+                    &backup_found)) {
+    return false;
+  }
+  // Every key that Install switched has a backup key: one without may be a
+  // copy that a run which stopped had only just created.
+  if (!copies || backup_found) return true;
+  const Lookup empty = IsEmpty(key);
+  if (empty != Lookup::kFound) return empty == Lookup::kAbsent;
+  key.Close();
+  return FinishCopyTrail(path, TrailStart::kUnmarkedEmpty, call);
 }
 
 bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, const char16_t* path,
@@ -97,7 +203,7 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
   }
   // Per-user keys look the same from both views; the first pass did them.
   if (call.view64 && call.handled.HasUserKey(path)) return true;
-  if (!call.installing) return UninstallUserLevel(setting, path, view, call);
+  if (!call.installing) return UninstallUserLevel(setting, path, view, level, call);
   return InstallUserLevel(setting, path, view, level, call.handled);
 }
 

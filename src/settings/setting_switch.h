@@ -28,14 +28,17 @@ struct Setting {
   const char16_t* value_name;
   win::DWORD default_value;
   Unrecorded unrecorded;  // what uninstalling does where nothing was recorded
+  // Whether installing switches it, and so may have begun a per-user copy
+  // of its settings key that a later run has to finish removing.
+  bool installed;
 };
 
-inline constexpr Setting kLoadCtrls = {u"LOADCTRLS", 2, Unrecorded::kLeave};
-inline constexpr Setting kInfoCenterOn = {u"InfoCenterOn", 1, Unrecorded::kLeave};
+inline constexpr Setting kLoadCtrls = {u"LOADCTRLS", 2, Unrecorded::kLeave, true};
+inline constexpr Setting kInfoCenterOn = {u"InfoCenterOn", 1, Unrecorded::kLeave, true};
 // Install never writes this one; uninstalling has always brought it to the
 // default where nothing was saved.
 inline constexpr Setting kEnableCommunicationCenter = {u"EnableCommunicationCenter", 1,
-                                                       Unrecorded::kSetDefault};
+                                                       Unrecorded::kSetDefault, false};
 
 // AutoCAD before R16 keeps its settings per machine whatever the installer
 // asked for.

@@ -193,9 +193,12 @@ HKCU\Software\Vendor\Unrelated
 // Installed per user: the settings keys missing below the user's product
 // keys are copied from the 32-bit machine view (values from the highest
 // index down) and marked; the copies hold the machine's values as backups.
+// The key created above the first copy is marked too.
 inline constexpr char kUserAlone[] = R"(
 HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409
   Profile = sz:Default
+HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications
+  SKRW_RemoveWhenEmpty = dword:1
 HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
   Name = sz:Communication Center
   LOADCTRLS = dword:0

@@ -101,7 +101,14 @@ TEST_P(MachineLevelRuleTest, ChoosesTheLevel) {
   if (c.switched == Level::Machine) {
     ExpectRegistry(kMachineSwitched);
   } else {
+    // Every key created above the copy is marked as well.
     ExpectRegistry(kMachineOn + std::string(R"(
+HKCU\Software\Acme
+  SKRW_RemoveWhenEmpty = dword:1
+HKCU\Software\Acme\R1
+  SKRW_RemoveWhenEmpty = dword:1
+HKCU\Software\Acme\R1\P
+  SKRW_RemoveWhenEmpty = dword:1
 HKCU\Software\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:0
   SKRW_RemoveOnUninstall = dword:1

@@ -1,0 +1,58 @@
+// The trail that a per-user copy of a settings key leaves in the user's hive
+// while it is made and while it is removed, so that a run that stopped
+// anywhere in between (killed, or the power gone) leaves nothing that the
+// next run cannot recognise and finish.
+//
+// Keys missing above a copy are created one level at a time. Before each
+// key is created, its parent gets the note "SKRW_Creating" (REG_SZ, the name
+// of the key about to be created); the new key then gets its marker, and
+// the note goes again. A key created above a copy is marked with
+// "SKRW_RemoveWhenEmpty" = REG_DWORD 1; the copy itself with
+// "SKRW_RemoveOnUninstall" = REG_DWORD 1. So at every moment each key that a
+// copy made carries its own marker, or is empty and named by the note in
+// its parent.
+#pragma once
+
+#include <memory>
+
+#include "platform/win_api.h"
+#include "registry/reg_key.h"
+
+// Note in a key whose sub-key of the given name is being created.
+inline constexpr char16_t kCreatingNoteName[] = u"SKRW_Creating";
+// Marker of a key created above a per-user copy.
+inline constexpr char16_t kRemoveWhenEmptyName[] = u"SKRW_RemoveWhenEmpty";
+
+// What is known of the per-user settings key where the walk starts.
+enum class TrailStart {
+  kAbsent,         // it is not there
+  kDeleted,        // a marked copy that was just deleted
+  kUnmarkedEmpty,  // it is there, unmarked and empty: a copy's only if the note above names it
+};
+
+struct TrailWalk {
+  // False when a key on the path could not be looked at or removed.
+  bool ok = true;
+  // Whether the settings key itself was removed (kUnmarkedEmpty only).
+  bool settings_key_removed = false;
+  // Whether any key was removed.
+  bool removed_any = false;
+  // Level (0 for the first component of the path) of the deepest key of the
+  // path that stays, -1 when none is there.
+  int kept = -1;
+  // That key, open with KEY_ALL_ACCESS, when the walk was asked for it.
+  std::unique_ptr<RegKeyW> kept_key;
+};
+
+// Walks up the settings key path |path| below HKEY_CURRENT_USER from the
+// settings key's parent, removing what a copy made there and nothing else:
+// notes that name a key no longer there, keys that hold nothing but
+// "SKRW_RemoveWhenEmpty", empty keys named by the note in their parent, and
+// after a deleted copy (kDeleted) also any key left empty, as removing a
+// copy always has. Stops at the first key that stays.
+TrailWalk WalkCopyTrail(const char16_t* path, TrailStart start, bool keep_open = false);
+
+// The number of path components of |path| and the name of component
+// |level|.
+int TrailLevels(const char16_t* path);
+std::u16string TrailName(const char16_t* path, int level);
