@@ -99,4 +99,41 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
                                  }));
 }
 
+// Per user over a key of the user's own: what the machine-level switch
+// takes, less the machine key. The copy's trail costs nothing here.
+TEST_F(CallSequenceTest, SwitchingOneSettingAtUserLevel) {
+  emu::Load("HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  InfoCenterOn = dword:1\n");
+  EXPECT_EQ(Switch(true, false), (std::vector<std::string>{
+                                     "RegOpenKeyExW " + kUserKey,
+                                     "RegQueryValueExW " + kUserKey,
+                                     "RegCreateKeyExW " + kUserKey + "\\SKRW_Backup",
+                                     "RegSetValueExW " + kUserKey + "\\SKRW_Backup",
+                                     "RegCloseKey " + kUserKey + "\\SKRW_Backup",
+                                     "RegSetValueExW " + kUserKey,
+                                     "RegCloseKey " + kUserKey,
+                                 }));
+}
+
+// Per user over a key of the user's own with its record: the marker is
+// looked for, then the record restored; nothing more.
+TEST_F(CallSequenceTest, RestoringOneSettingAtUserLevel) {
+  emu::Load(R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+  EXPECT_EQ(Switch(false, false), (std::vector<std::string>{
+                                      "RegOpenKeyExW " + kUserKey,
+                                      "RegQueryValueExW " + kUserKey,
+                                      "RegOpenKeyExW " + kUserKey + "\\SKRW_Backup",
+                                      "RegQueryValueExW " + kUserKey + "\\SKRW_Backup",
+                                      "RegSetValueExW " + kUserKey,
+                                      "RegQueryInfoKeyW " + kUserKey + "\\SKRW_Backup",
+                                      "RegCloseKey " + kUserKey + "\\SKRW_Backup",
+                                      "RegDeleteKeyW " + kUserKey + "\\SKRW_Backup",
+                                      "RegCloseKey " + kUserKey,
+                                  }));
+}
+
 }  // namespace
