@@ -1,173 +1,178 @@
 #include "settings/copy_trail.h"
 
-#include <string>
-#include <vector>
-
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
 #include "registry/name_fold.h"
-#include "settings/raw_value.h"
 
 namespace {
 
-// The components of a key path; empty ones (a leading or doubled backslash)
-// count for none.
-struct Path {
-  explicit Path(const char16_t* text) : full(text ? text : u"") {
-    std::size_t start = 0;
-    for (std::size_t at = 0; at <= full.size(); ++at) {
-      if (at != full.size() && full[at] != u'\\') continue;
-      if (at > start) {
-        starts.push_back(start);
-        ends.push_back(at);
-      }
-      start = at + 1;
-    }
+// Longest key name the registry allows, in characters.
+constexpr win::DWORD kLongestKeyName = 255;
+
+// Whether the |length| units at |a| and the NUL-terminated |b| are one name.
+bool SameName(const char16_t* a, std::size_t length, const char16_t* b) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (b[i] == u'\0' || FoldNameUnit(a[i]) != FoldNameUnit(b[i])) return false;
   }
-  int Levels() const { return static_cast<int>(ends.size()); }
-  std::u16string Prefix(int level) const { return full.substr(0, ends[level]); }
-  std::u16string Name(int level) const {
-    return full.substr(starts[level], ends[level] - starts[level]);
+  return b[length] == u'\0';
+}
+
+// Whether the open |key| holds a note naming the |length| units at |child|.
+// A note too long to name any key names none.
+Lookup FindNoteFor(win::HKEY key, const char16_t* child, std::size_t length) {
+  char16_t text[kLongestKeyName + 2] = {};
+  win::DWORD type = win::REG_NONE;
+  win::DWORD size = sizeof(text) - sizeof(char16_t);  // room for a terminator of ours
+  const win::LONG status = win::RegQueryValueExW(key, kCreatingNoteName, nullptr, &type,
+                                                 reinterpret_cast<win::BYTE*>(text), &size);
+  if (status == win::ERROR_MORE_DATA) return Lookup::kAbsent;
+  if (status != win::ERROR_SUCCESS) return LookupOf(status);
+  if (type != win::REG_SZ) return Lookup::kAbsent;
+  text[size / sizeof(char16_t)] = u'\0';
+  return SameName(child, length, text) ? Lookup::kFound : Lookup::kAbsent;
+}
+
+// Whether the open |key|, known to hold one value and no sub-keys, holds
+// nothing but the marker of a key created above a copy.
+Lookup HoldsOnlyAncestorMarker(win::HKEY key) {
+  win::DWORD type = win::REG_NONE;
+  win::DWORD marker = 0;
+  win::DWORD size = sizeof(marker);
+  const win::LONG status = win::RegQueryValueExW(key, kRemoveWhenEmptyName, nullptr, &type,
+                                                 reinterpret_cast<win::BYTE*>(&marker), &size);
+  if (status == win::ERROR_MORE_DATA) return Lookup::kAbsent;
+  if (status != win::ERROR_SUCCESS) return LookupOf(status);
+  return type == win::REG_DWORD && size == sizeof(marker) && marker == 1 ? Lookup::kFound
+                                                                         : Lookup::kAbsent;
+}
+
+bool Deleted(win::LONG status) { return LookupOf(status) != Lookup::kFailed; }
+
+// Closes |key| when the walk leaves a level.
+class OpenKey {
+ public:
+  OpenKey() = default;
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  ~OpenKey() { Close(); }
+  win::HKEY* Receive() { return &key_; }
+  win::HKEY get() const { return key_; }
+  void Close() {
+    if (key_ != nullptr) win::RegCloseKey(key_);
+    key_ = nullptr;
   }
 
-  std::u16string full;
-  std::vector<std::size_t> starts;
-  std::vector<std::size_t> ends;
+ private:
+  win::HKEY key_ = nullptr;
 };
-
-bool SameName(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldNameUnit(a[i]) != FoldNameUnit(b[i])) return false;
-  }
-  return true;
-}
-
-// Whether |key| holds a note naming |child|.
-Lookup FindNoteFor(RegKeyW& key, const std::u16string& child) {
-  RawValue note;
-  const Lookup found = ReadRawValue(key, kCreatingNoteName, &note);
-  if (found != Lookup::kFound) return found;
-  if (note.type != win::REG_SZ) return Lookup::kAbsent;
-  std::u16string text(note.data.size() / sizeof(char16_t), u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(note.data[2 * i] | (note.data[2 * i + 1] << 8));
-  }
-  while (!text.empty() && text.back() == u'\0') text.pop_back();
-  return SameName(text, child) ? Lookup::kFound : Lookup::kAbsent;
-}
-
-// Whether |key|, known to hold one value and no sub-keys, holds nothing but
-// the marker of a key created above a copy.
-Lookup HoldsOnlyAncestorMarker(RegKeyW& key) {
-  RawValue marker;
-  const Lookup found = ReadRawValue(key, kRemoveWhenEmptyName, &marker);
-  if (found != Lookup::kFound) return found;
-  return marker.IsDword(1) ? Lookup::kFound : Lookup::kAbsent;
-}
-
-bool DeleteKey(win::HKEY parent, const std::u16string& name) {
-  return LookupOf(win::RegDeleteKeyW(parent, name.c_str())) != Lookup::kFailed;
-}
-
-// Ends the walk at |level|, opening that key again when it was asked for.
-void KeepFrom(TrailWalk& walk, const Path& path, int level, bool keep_open) {
-  walk.kept = level;
-  if (keep_open && level >= 0 && !walk.kept_key) {
-    walk.kept_key = std::make_unique<RegKeyW>(win::HKEY_CURRENT_USER, path.Prefix(level).c_str(),
-                                              win::KEY_ALL_ACCESS, false);
-    if (!walk.kept_key->handle()) walk.ok = false;
-  }
-}
 
 }  // namespace
 
-int TrailLevels(const char16_t* path) { return Path(path).Levels(); }
+CopyTrail::CopyTrail(const char16_t* path) {
+  std::size_t length = 0;
+  while (path != nullptr && path[length] != u'\0') ++length;
+  text_.reset(new char16_t[length + 1]);
+  for (std::size_t i = 0; i < length; ++i) text_[i] = path[i];
+  text_[length] = u'\0';
+  // Empty components (a leading or doubled backslash) count for none.
+  std::size_t start = 0;
+  for (std::size_t at = 0; at <= length; ++at) {
+    if (at != length && text_[at] != u'\\') continue;
+    if (at > start) {
+      starts_.push_back(start);
+      ends_.push_back(at);
+    }
+    start = at + 1;
+  }
+}
 
-std::u16string TrailName(const char16_t* path, int level) { return Path(path).Name(level); }
+std::u16string CopyTrail::Name(int level) const {
+  return std::u16string(text_.get() + starts_[level], ends_[level] - starts_[level]);
+}
 
-TrailWalk WalkCopyTrail(const char16_t* text, TrailStart start, bool keep_open) {
-  const Path path(text);
+const char16_t* CopyTrail::Prefix(int level) {
+  // Higher levels may have been cut off at their ends before: the
+  // separators go back.
+  for (int higher = 0; higher < level; ++higher) text_[ends_[higher]] = u'\\';
+  text_[ends_[level]] = u'\0';
+  return text_.get();
+}
+
+void CopyTrail::KeepFrom(TrailWalk& walk, int level, bool keep_open) {
+  walk.kept = level;
+  if (!keep_open || level < 0) return;
+  walk.kept_key =
+      std::make_unique<RegKeyW>(win::HKEY_CURRENT_USER, Prefix(level), win::KEY_ALL_ACCESS, false);
+  if (!walk.kept_key->handle()) walk.ok = false;
+}
+
+TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
   TrailWalk walk;
   // The key below the one looked at: there as an empty, unmarked key that
   // is a copy's only if the note of its parent names it.
   bool child_unconfirmed = start == TrailStart::kUnmarkedEmpty;
-  for (int level = path.Levels() - 2; level >= 0; --level) {
-    auto key = std::make_unique<RegKeyW>(win::HKEY_CURRENT_USER, path.Prefix(level).c_str(),
-                                         win::KEY_ALL_ACCESS, false);
-    if (key->opened() == Lookup::kAbsent) {
+  auto fail = [&walk](int level) -> TrailWalk& {
+    walk.ok = false;
+    walk.kept = level;
+    return walk;
+  };
+  for (int level = Levels() - 2; level >= 0; --level) {
+    OpenKey key;
+    // Fixed mask, no view flag: the user's keys are one in both views.
+    const win::LONG opened = win::RegOpenKeyExW(win::HKEY_CURRENT_USER, Prefix(level), 0,
+                                                win::KEY_ALL_ACCESS, key.Receive());
+    if (LookupOf(opened) == Lookup::kAbsent) {
       child_unconfirmed = false;
       continue;
     }
-    if (key->opened() == Lookup::kFailed) {
-      walk.ok = false;
-      walk.kept = level;
-      return walk;
-    }
-    const std::u16string child = path.Name(level + 1);
-    const Lookup noted = FindNoteFor(*key, child);
-    if (noted == Lookup::kFailed) {
-      walk.ok = false;
-      walk.kept = level;
-      return walk;
-    }
+    if (opened != win::ERROR_SUCCESS) return std::move(fail(level));
+    // The child's name, terminated at its own end.
+    const char16_t* child = text_.get() + starts_[level + 1];
+    const std::size_t child_length = ends_[level + 1] - starts_[level + 1];
+    const Lookup noted = FindNoteFor(key.get(), child, child_length);
+    if (noted == Lookup::kFailed) return std::move(fail(level));
     if (child_unconfirmed) {
       // Not named: the user's own empty key, which stays.
       if (noted == Lookup::kAbsent) {
-        KeepFrom(walk, path, level + 1, keep_open);
+        key.Close();
+        KeepFrom(walk, level + 1, keep_open);
         return walk;
       }
-      if (!DeleteKey(key->handle(), child)) {
-        walk.ok = false;
-        walk.kept = level + 1;
-        return walk;
-      }
+      if (!Deleted(win::RegDeleteKeyW(key.get(), child))) return std::move(fail(level + 1));
       walk.removed_any = true;
-      if (level + 1 == path.Levels() - 1) walk.settings_key_removed = true;
+      if (level + 1 == Levels() - 1) walk.settings_key_removed = true;
       child_unconfirmed = false;
     }
     // The key the note names is gone by now.
-    if (noted == Lookup::kFound && !key->DeleteValue(kCreatingNoteName)) {
-      walk.ok = false;
-      walk.kept = level;
-      return walk;
+    if (noted == Lookup::kFound &&
+        win::RegDeleteValueW(key.get(), kCreatingNoteName) != win::ERROR_SUCCESS) {
+      return std::move(fail(level));
     }
     win::DWORD sub_keys = 0;
     win::DWORD values = 0;
-    if (!CountKeyContent(key->handle(), &sub_keys, &values)) {
-      walk.ok = false;
-      walk.kept = level;
-      return walk;
-    }
+    if (!CountKeyContent(key.get(), &sub_keys, &values)) return std::move(fail(level));
     bool removable = false;
     if (sub_keys == 0 && values == 0) {
       // Removing a copy has always taken the keys it left empty along.
       removable = start == TrailStart::kDeleted;
       child_unconfirmed = !removable;
     } else if (sub_keys == 0 && values == 1) {
-      const Lookup marked = HoldsOnlyAncestorMarker(*key);
-      if (marked == Lookup::kFailed) {
-        walk.ok = false;
-        walk.kept = level;
-        return walk;
-      }
+      const Lookup marked = HoldsOnlyAncestorMarker(key.get());
+      if (marked == Lookup::kFailed) return std::move(fail(level));
       removable = marked == Lookup::kFound;
     }
     if (child_unconfirmed) continue;
+    key.Close();  // the handle goes before the key does
     if (!removable) {
-      walk.kept = level;
-      if (keep_open) walk.kept_key = std::move(key);
+      KeepFrom(walk, level, keep_open);
       return walk;
     }
-    key.reset();  // the handle goes before the key does
-    if (!DeleteKey(win::HKEY_CURRENT_USER, path.Prefix(level))) {
-      walk.ok = false;
-      walk.kept = level;
-      return walk;
+    if (!Deleted(win::RegDeleteKeyW(win::HKEY_CURRENT_USER, Prefix(level)))) {
+      return std::move(fail(level));
     }
     walk.removed_any = true;
   }
   // A first component that nothing can name stays.
-  KeepFrom(walk, path, child_unconfirmed ? 0 : -1, keep_open);
+  KeepFrom(walk, child_unconfirmed ? 0 : -1, keep_open);
   return walk;
 }

@@ -13,7 +13,10 @@
 // its parent.
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/win_api.h"
 #include "registry/reg_key.h"
@@ -44,15 +47,38 @@ struct TrailWalk {
   std::unique_ptr<RegKeyW> kept_key;
 };
 
-// Walks up the settings key path |path| below HKEY_CURRENT_USER from the
-// settings key's parent, removing what a copy made there and nothing else:
-// notes that name a key no longer there, keys that hold nothing but
-// "SKRW_RemoveWhenEmpty", empty keys named by the note in their parent, and
-// after a deleted copy (kDeleted) also any key left empty, as removing a
-// copy always has. Stops at the first key that stays.
-TrailWalk WalkCopyTrail(const char16_t* path, TrailStart start, bool keep_open = false);
+// The settings key path of one per-user copy, below HKEY_CURRENT_USER.
+class CopyTrail {
+ public:
+  // Copies |path|: everything the walk needs is allocated here, so that a
+  // walk after a deleted copy cannot run out of memory halfway.
+  explicit CopyTrail(const char16_t* path);
 
-// The number of path components of |path| and the name of component
-// |level|.
-int TrailLevels(const char16_t* path);
-std::u16string TrailName(const char16_t* path, int level);
+  // The number of components of the path, and the name of component
+  // |level| (0 for the first).
+  int Levels() const { return static_cast<int>(ends_.size()); }
+  std::u16string Name(int level) const;
+
+  // Walks up the path from the settings key's parent, removing what a copy
+  // made there and nothing else: notes that name a key no longer there,
+  // keys that hold nothing but "SKRW_RemoveWhenEmpty", empty keys named by
+  // the note in their parent, and after a deleted copy (kDeleted) also any
+  // key left empty, as removing a copy always has. Stops at the first key
+  // that stays. Allocates nothing unless |keep_open|. Once per object.
+  TrailWalk Walk(TrailStart start, bool keep_open = false);
+
+ private:
+  // |level|'s path, terminated in place; the name of each deeper level
+  // stays readable, terminated at its own end.
+  const char16_t* Prefix(int level);
+  void KeepFrom(TrailWalk& walk, int level, bool keep_open);
+
+  std::unique_ptr<char16_t[]> text_;
+  std::vector<std::size_t> starts_;
+  std::vector<std::size_t> ends_;
+};
+
+inline TrailWalk WalkCopyTrail(const char16_t* path, TrailStart start, bool keep_open = false) {
+  CopyTrail trail(path);
+  return trail.Walk(start, keep_open);
+}

@@ -55,20 +55,21 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
   // Finishes removing what a run that stopped may have left on the path,
   // and finds the deepest key there is.
+  CopyTrail names(path);
   TrailWalk trail = WalkCopyTrail(path, TrailStart::kAbsent, true);
   if (!trail.ok || !trail.kept_key) return false;
   std::unique_ptr<RegKeyW> parent = std::move(trail.kept_key);
-  const int levels = TrailLevels(path);
+  const int levels = names.Levels();
   // The missing keys above the copy, one level at a time, so that each is
   // recognisable from the call that creates it.
   for (int level = trail.kept + 1; level < levels - 1; ++level) {
-    if (!CreateMarkedAncestor(parent, TrailName(path, level))) {
+    if (!CreateMarkedAncestor(parent, names.Name(level))) {
       parent.reset();
       RemoveFailedCopy(nullptr, path);
       return false;
     }
   }
-  if (!parent->SetString(kCreatingNoteName, TrailName(path, levels - 1).c_str())) {
+  if (!parent->SetString(kCreatingNoteName, names.Name(levels - 1).c_str())) {
     parent.reset();
     RemoveFailedCopy(nullptr, path);
     return false;
@@ -171,11 +172,14 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
   // A marked copy holds nothing but the machine's content: it goes whole,
   // whether or not its setting could be put back.
   if (marked == Lookup::kFound) {
+    // Made ready first: once the copy is gone, keys above it that an
+    // earlier version left unmarked are known only to this run.
+    CopyTrail trail(path);
     if (!DeleteKeyTree(key, false)) return false;
     ++call.copies_removed;
-    // Keys the copy left empty above it go too. Should that fail, they stay
-    // marked or noted, and the next run removes them.
-    return FinishCopyTrail(path, TrailStart::kDeleted, call);
+    // Keys the copy left empty above it go too. Should that fail, those
+    // this version made stay marked, and the next run removes them.
+    return trail.Walk(TrailStart::kDeleted).ok;
   }
   bool backup_found = false;
   if (!RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded,
