@@ -7,8 +7,9 @@
 //   from earlier records or to their defaults, earlier records used up,
 //   marked copies removed with the keys this leaves empty);
 // - a second round trip changes nothing more;
-// - Install writes only to settings keys, their backup keys and per-user
-//   copies that it made and marked, and never below HKEY_LOCAL_MACHINE
+// - Install writes only to settings keys, their backup keys, per-user
+//   copies that it made and marked and the keys above them on the copy's
+//   path, and never below HKEY_LOCAL_MACHINE
 //   unless the run is machine-wide by an administrator;
 // - with a fault, a clean run afterwards loses nothing that a clean round
 //   trip keeps, and a run that did less than a clean one says so.
@@ -259,8 +260,9 @@ void RunScenario(const Scenario& scenario) {
       // have taken HKCU\Software away, as the clean Uninstall's may have.
       const std::string retried_dump = runner.Canonical(retried.dump);
       if (retried_dump == restored) break;
-      // Only an empty key that a failed pruning left may remain, and the
-      // failed run must have said so.
+      // Only an empty key that a failed pruning left may remain (above a copy
+      // of an earlier version's: the keys this version creates stay marked),
+      // and the failed run must have said so.
       const registry_diff::Registry expected = Parse(restored);
       const registry_diff::Registry now = Parse(retried_dump);
       for (const std::string& loss : registry_diff::Losses(expected, expected, now)) {

@@ -240,12 +240,30 @@ std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const 
                                      const Registry& installed, emu::Machine machine,
                                      bool machine_level, bool marked_copies_only) {
   std::vector<std::string> stray;
+  // Per-user settings keys that this run created (and, when
+  // |marked_copies_only|, that ended as marked copies): the keys above them
+  // take the notes and the markers of the copy's trail.
+  std::vector<std::string> made_copies;
+  for (const emu::Call& call : calls) {
+    if (call.function != "RegCreateKeyExW" || call.path.rfind("HKCU", 0) != 0) continue;
+    if (SettingOf(call.path, machine) == nullptr ||
+        registry_diff::Values(before, call.path) != nullptr) {
+      continue;
+    }
+    if (marked_copies_only && !IsMarkedUserCopy(installed, call.path, machine)) continue;
+    made_copies.push_back(call.path);
+  }
   for (const emu::Call& call : calls) {
     if (call.function != "RegSetValueExW" && call.function != "RegCreateKeyExW" &&
         call.function != "RegDeleteKeyW" && call.function != "RegDeleteValueW") {
       continue;
     }
     const std::string& path = call.path;
+    bool above_copy = false;
+    for (const std::string& copy : made_copies) {
+      if (path != copy && IsAtOrBelow(copy, path)) above_copy = true;
+    }
+    if (above_copy) continue;
     const std::string where = call.function + " " + path;
     if (path.rfind("HKLM", 0) == 0 && !machine_level) {
       stray.push_back(where + " (below HKEY_LOCAL_MACHINE)");

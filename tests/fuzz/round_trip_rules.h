@@ -35,7 +35,8 @@ std::vector<std::string> UnexplainedChanges(const registry_diff::Registry& befor
 
 // Writes of Install (|calls|) that land neither in a settings key that was
 // there (|before|), nor in its backup key, nor in a per-user copy that it
-// created and, once Install is done (|installed|), marked; and, unless
+// created and, once Install is done (|installed|), marked, nor in the keys
+// above such a copy (its trail: notes, created keys and their markers); and, unless
 // |machine_level|, any write below HKEY_LOCAL_MACHINE. |marked_copies_only|
 // is false when a fault may have made Install remove a copy again.
 std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls,
