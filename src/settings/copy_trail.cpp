@@ -86,8 +86,9 @@ CopyTrail::CopyTrail(const char16_t* path) {
   }
 }
 
-std::u16string CopyTrail::Name(int level) const {
-  return std::u16string(text_.get() + starts_[level], ends_[level] - starts_[level]);
+WideStr CopyTrail::Name(int level) const {
+  const WideStr rest(text_.get() + starts_[level]);
+  return WideStr::Left(static_cast<int>(ends_[level] - starts_[level]), rest);
 }
 
 const char16_t* CopyTrail::Prefix(int level) {

@@ -15,11 +15,11 @@
 
 #include <cstddef>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/win_api.h"
 #include "registry/reg_key.h"
+#include "registry/wide_str.h"
 
 // Note in a key whose sub-key of the given name is being created.
 inline constexpr char16_t kCreatingNoteName[] = u"SKRW_Creating";
@@ -57,7 +57,7 @@ class CopyTrail {
   // The number of components of the path, and the name of component
   // |level| (0 for the first).
   int Levels() const { return static_cast<int>(ends_.size()); }
-  std::u16string Name(int level) const;
+  WideStr Name(int level) const;
 
   // Walks up the path from the settings key's parent, removing what a copy
   // made there and nothing else: notes that name a key no longer there,

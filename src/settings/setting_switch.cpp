@@ -1,7 +1,6 @@
 #include "settings/setting_switch.h"
 
 #include <memory>
-#include <string>
 
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
@@ -28,9 +27,9 @@ bool SwitchMachineLevel(const Setting& setting, const char16_t* path, win::REGSA
 // copy: noted in the parent first, marked, then the note goes. Hands the
 // new key back in |parent|. False when a step failed; what was made stays
 // recognisable.
-bool CreateMarkedAncestor(std::unique_ptr<RegKeyW>& parent, const std::u16string& name) {
-  if (!parent->SetString(kCreatingNoteName, name.c_str())) return false;
-  auto child = std::make_unique<RegKeyW>(parent->handle(), name.c_str(), win::KEY_ALL_ACCESS, true);
+bool CreateMarkedAncestor(std::unique_ptr<RegKeyW>& parent, const WideStr& name) {
+  if (!parent->SetString(kCreatingNoteName, name.get())) return false;
+  auto child = std::make_unique<RegKeyW>(parent->handle(), name.get(), win::KEY_ALL_ACCESS, true);
   if (child->handle() == nullptr) return false;
   // A key that appeared meanwhile is not the copy's and gets no marker.
   if (child->created() && !child->SetDword(kRemoveWhenEmptyName, 1)) return false;
@@ -69,7 +68,7 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
       return false;
     }
   }
-  if (!parent->SetString(kCreatingNoteName, names.Name(levels - 1).c_str())) {
+  if (!parent->SetString(kCreatingNoteName, names.Name(levels - 1).get())) {
     parent.reset();
     RemoveFailedCopy(nullptr, path);
     return false;
