@@ -6,7 +6,9 @@
 // release is an AutoCAD release before R16. Otherwise only the user level is
 // handled: installing then first copies the machine's settings key into the
 // user's hive when the user has none, and marks the copy with
-// "SKRW_RemoveOnUninstall" = 1 so that uninstalling deletes it again.
+// "SKRW_RemoveOnUninstall" = 1 so that uninstalling deletes it again; the
+// keys it creates above the copy leave a trail (settings/copy_trail.h) that
+// lets the next run finish a copy or a removal that stopped halfway.
 #pragma once
 
 #include "platform/win_api.h"
