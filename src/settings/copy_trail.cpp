@@ -57,6 +57,11 @@ class OpenKey {
   ~OpenKey() { Close(); }
   win::HKEY* Receive() { return &key_; }
   win::HKEY get() const { return key_; }
+  win::HKEY Release() {
+    const win::HKEY key = key_;
+    key_ = nullptr;
+    return key;
+  }
   void Close() {
     if (key_ != nullptr) win::RegCloseKey(key_);
     key_ = nullptr;
@@ -163,11 +168,16 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
       removable = marked == Lookup::kFound;
     }
     if (child_unconfirmed) continue;
-    key.Close();  // the handle goes before the key does
     if (!removable) {
-      KeepFrom(walk, level, keep_open);
+      walk.kept = level;
+      // Handed over open: the caller creates below it.
+      if (keep_open) {
+        walk.kept_key =
+            std::make_unique<RegKeyW>(key.Release(), nullptr, win::KEY_ALL_ACCESS, false);
+      }
       return walk;
     }
+    key.Close();  // the handle goes before the key does
     if (!Deleted(win::RegDeleteKeyW(win::HKEY_CURRENT_USER, Prefix(level)))) {
       return std::move(fail(level));
     }
