@@ -170,10 +170,11 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
     if (child_unconfirmed) continue;
     if (!removable) {
       walk.kept = level;
-      // Handed over open: the caller creates below it.
+      // Handed over open: the caller creates below it. The handle changes
+      // owner only once the new owner is there.
       if (keep_open) {
-        walk.kept_key =
-            std::make_unique<RegKeyW>(key.Release(), nullptr, win::KEY_ALL_ACCESS, false);
+        walk.kept_key = std::make_unique<RegKeyW>(key.get(), nullptr, win::KEY_ALL_ACCESS, false);
+        key.Release();
       }
       return walk;
     }
