@@ -37,7 +37,8 @@ HKCU\Software\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter
   Mode = dword:3
 )";
 
-// What the per-user Install leaves.
+// What the per-user Install leaves; the key created above the copies is
+// marked too.
 constexpr char kInstalled[] = R"(
 HKLM\SOFTWARE\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
   LOADCTRLS = dword:2
@@ -47,6 +48,8 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:1
 HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409
   Profile = sz:Default
+HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications
+  SKRW_RemoveWhenEmpty = dword:1
 HKCU\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
   SKRW_RemoveOnUninstall = dword:1
   LOADCTRLS = dword:0
