@@ -61,24 +61,18 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   const int levels = names.Levels();
   // The missing keys above the copy, one level at a time, so that each is
   // recognisable from the call that creates it.
+  // The parent key is closed before the trail it belongs to is removed.
+  const auto abandon = [&parent, path](RegKeyW* copy) {
+    parent.reset();
+    RemoveFailedCopy(copy, path);
+    return false;
+  };
   for (int level = trail.kept + 1; level < levels - 1; ++level) {
-    if (!CreateMarkedAncestor(parent, names.Name(level))) {
-      parent.reset();
-      RemoveFailedCopy(nullptr, path);
-      return false;
-    }
+    if (!CreateMarkedAncestor(parent, names.Name(level))) return abandon(nullptr);
   }
-  if (!parent->SetString(kCreatingNoteName, names.Name(levels - 1).get())) {
-    parent.reset();
-    RemoveFailedCopy(nullptr, path);
-    return false;
-  }
+  if (!parent->SetString(kCreatingNoteName, names.Name(levels - 1).get())) return abandon(nullptr);
   RegKeyW copy(win::HKEY_CURRENT_USER, path, win::KEY_ALL_ACCESS, true);
-  if (copy.handle() == nullptr) {
-    parent.reset();
-    RemoveFailedCopy(nullptr, path);
-    return false;
-  }
+  if (copy.handle() == nullptr) return abandon(nullptr);
   if (!copy.created()) {
     // The user's own key appeared meanwhile: it is switched, never marked.
     handled.RememberUserKey(path);
@@ -90,15 +84,12 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   // copy. The machine's key may hold a value of the marker's name itself (in
   // any case), which the copy brings along: the marker is written once more.
   if (!copy.SetDword(kRemoveOnUninstallName, 1) || !parent->DeleteValue(kCreatingNoteName)) {
-    parent.reset();
-    RemoveFailedCopy(&copy, path);
-    return false;
+    return abandon(&copy);
   }
   parent.reset();
   handled.RememberUserKey(path);
   if (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1)) {
-    RemoveFailedCopy(&copy, path);
-    return false;
+    return abandon(&copy);
   }
   return BackupAndSetDword(copy, setting.value_name);
 }
