@@ -92,6 +92,9 @@ constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;
+// An informational message: it goes to the installer's log, never to the
+// screen.
+constexpr int INSTALLMESSAGE_INFO = 0x04000000;
 
 // advapi32
 LONG RegOpenKeyExW(HKEY key, const char16_t* sub_key, DWORD options, REGSAM access, HKEY* result);
@@ -115,8 +118,13 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
 LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DWORD* reserved,
                    DWORD* type, BYTE* data, DWORD* data_size);
 
-// msi.dll, ordinal 74
+// msi.dll, each by ordinal: MsiGetPropertyW 74, MsiCreateRecord 17,
+// MsiRecordSetStringW 125, MsiProcessMessage 103, MsiCloseHandle 8.
 UINT MsiGetPropertyW(MSIHANDLE install, const char16_t* name, char16_t* value, DWORD* length);
+MSIHANDLE MsiCreateRecord(UINT fields);
+UINT MsiRecordSetStringW(MSIHANDLE record, UINT field, const char16_t* value);
+int MsiProcessMessage(MSIHANDLE install, int message_type, MSIHANDLE record);
+UINT MsiCloseHandle(MSIHANDLE handle);
 
 // kernel32
 HMODULE GetModuleHandleW(const char16_t* module_name);

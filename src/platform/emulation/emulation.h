@@ -108,6 +108,12 @@ void FillAllocations(const std::u16string& pattern);
 // as the running installation.
 void SetProperty(const std::u16string& name, const std::u16string& value);
 void SetEnvironment(const std::u16string& name, const std::u16string& value);
+// The informational messages the running installation received, formatted
+// as the installer writes them into its log, in order; cleared by Reset.
+std::vector<std::string> InstallerMessages();
+// With |refuse|, MsiProcessMessage answers -1 and keeps nothing, as an
+// installer does whose session is gone.
+void RefuseInstallerMessages(bool refuse);
 // Whether KERNEL32 exports IsWow64Process (it does after Reset) and what it
 // answers (Machine::Wow64 after Reset with that machine).
 void SetIsWow64ProcessExported(bool exported);

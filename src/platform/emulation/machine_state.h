@@ -29,6 +29,13 @@ struct MachineState {
   std::map<std::u16string, std::u16string> properties;  // names are case-sensitive
   std::vector<std::pair<std::u16string, std::u16string>> environment;
   bool is_wow64_exported = true;
+  // Installer records by handle: their fields, field 0 first.
+  std::map<win::MSIHANDLE, std::vector<std::u16string>> records;
+  win::MSIHANDLE next_record = 0x100;
+  // What the running installation was told, formatted, and whether it
+  // takes messages at all.
+  std::vector<std::u16string> messages;
+  bool refuses_messages = false;
 };
 
 MachineState& State();

@@ -7,10 +7,17 @@
 #include <windows.h>
 // clang-format on
 
-// Declared here rather than through <msi.h>: the import library binds it to
-// msi.dll by ordinal.
-extern "C" __declspec(dllimport) UINT
+// Declared here rather than through <msi.h>: the import library binds them
+// to msi.dll by ordinal.
+extern "C" {
+__declspec(dllimport) UINT
     __stdcall MsiGetPropertyW(ULONG install, LPCWSTR name, LPWSTR value, DWORD* length);
+__declspec(dllimport) ULONG __stdcall MsiCreateRecord(UINT fields);
+__declspec(dllimport) UINT __stdcall MsiRecordSetStringW(ULONG record, UINT field, LPCWSTR value);
+__declspec(dllimport) int __stdcall MsiProcessMessage(ULONG install, int message_type,
+                                                      ULONG record);
+__declspec(dllimport) UINT __stdcall MsiCloseHandle(ULONG handle);
+}
 
 namespace {
 
@@ -92,6 +99,18 @@ LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
 UINT MsiGetPropertyW(MSIHANDLE install, const char16_t* name, char16_t* value, DWORD* length) {
   return ::MsiGetPropertyW(install, Native(name), Native(value), Native(length));
 }
+
+MSIHANDLE MsiCreateRecord(UINT fields) { return ::MsiCreateRecord(fields); }
+
+UINT MsiRecordSetStringW(MSIHANDLE record, UINT field, const char16_t* value) {
+  return ::MsiRecordSetStringW(record, field, Native(value));
+}
+
+int MsiProcessMessage(MSIHANDLE install, int message_type, MSIHANDLE record) {
+  return ::MsiProcessMessage(install, message_type, record);
+}
+
+UINT MsiCloseHandle(MSIHANDLE handle) { return ::MsiCloseHandle(handle); }
 
 HMODULE GetModuleHandleW(const char16_t* module_name) {
   return reinterpret_cast<HMODULE>(::GetModuleHandleW(Native(module_name)));
