@@ -8,6 +8,8 @@ struct CustomActionData {
   bool present = false;
   // Set when the character right after the first '>' is '1'.
   bool machine_wide = false;
+  // The text as read, cut to the buffer, for the installer's log.
+  char16_t text[64] = {};
 };
 
 // Reads "CustomActionData" of |install| once into a small buffer; only its

@@ -6,8 +6,11 @@
 #include "entry/release_lists.h"
 #include "entry/wow64_probe.h"
 #include "products/product_sweep.h"
+#include "registry/install_log.h"
 #include "registry/key_tree.h"
+#include "registry/reg_calls.h"
 #include "settings/action_call.h"
+#include "settings/change_log.h"
 
 namespace {
 
@@ -16,13 +19,60 @@ void SweepAll(const List& releases, ActionCall& call) {
   for (const ProductRelease& release : releases) SweepProductKeys(release, call);
 }
 
+const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
+
+const char* WritableName(MachineSoftware answer) {
+  switch (answer) {
+    case MachineSoftware::kWritable:
+      return "yes";
+    case MachineSoftware::kReadOnly:
+      return "no";
+    case MachineSoftware::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
+const char* ExportName(bool installing) { return installing ? "Install" : "Uninstall"; }
+
+// The first line: what was asked for and what this machine allows. Only a
+// machine-wide run needs to know whether HKEY_LOCAL_MACHINE is writable.
+void LogBegin(bool installing, const CustomActionData& data, const char* writable, bool wow64) {
+  LogLine line("begin export=");
+  line.Text(ExportName(installing)).Text(" machine-wide=").Text(YesNo(data.machine_wide));
+  line.Text(" from=CustomActionData:").Quoted(data.text).Text(" hklm-writable=");
+  line.Text(writable);
+  line.Text(" views=").Text(!data.present ? "none" : wow64 ? "32,64" : "32");
+  Send(line);
+}
+
+void LogEnd(bool installing, win::UINT result) {
+  const LogTally& tally = Tally();
+  LogLine line("end export=");
+  line.Text(ExportName(installing)).Text(" result=").Number(result);
+  line.Text(" switched=").Number(tally.switched).Text(" restored=").Number(tally.restored);
+  line.Text(" left-alone=").Number(tally.left_alone);
+  line.Text(" copies-made=").Number(tally.copies_made);
+  line.Text(" copies-removed=").Number(tally.copies_removed);
+  line.Text(" failures=").Number(tally.failures);
+  Send(line);
+}
+
 win::UINT Run(win::MSIHANDLE install, bool installing) {
   const CustomActionData data = ReadCustomActionData(install);
-  if (!data.present) return win::ERROR_INVALID_DATA;
+  if (!data.present) {
+    LogBegin(installing, data, "not-asked", false);
+    return win::ERROR_INVALID_DATA;
+  }
   // A machine-wide run must know before it changes anything whether it may
   // write below HKEY_LOCAL_MACHINE; not knowing is a failure, not a reason
   // to work in the user's hive instead.
-  if (data.machine_wide && ProbeMachineSoftware() == MachineSoftware::kUnknown) {
+  const MachineSoftware machine =
+      data.machine_wide ? ProbeMachineSoftware() : MachineSoftware::kWritable;
+  LogBegin(installing, data, data.machine_wide ? WritableName(machine) : "not-asked",
+           RunsUnderWow64());
+  if (machine == MachineSoftware::kUnknown) {
+    LogFailure("asking whether it may write", win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, nullptr);
     return win::ERROR_INSTALL_FAILURE;
   }
   ActionCall call(installing, data.machine_wide);
@@ -39,11 +89,17 @@ win::UINT Run(win::MSIHANDLE install, bool installing) {
 // No C++ exception may reach the installer, which would kill the
 // custom-action process; running out of memory is reported as a failure.
 win::UINT RunGuarded(win::MSIHANDLE install, bool installing) {
+  BeginInstallLog(install);
+  win::UINT result = win::ERROR_INSTALL_FAILURE;
   try {
-    return Run(install, installing);
+    result = Run(install, installing);
   } catch (const std::bad_alloc&) {
-    return win::ERROR_INSTALL_FAILURE;
+    NoteFailure("operator new", nullptr, win::ERROR_NOT_ENOUGH_MEMORY);
+    LogFailure(ExportName(installing), nullptr, nullptr, 0, nullptr);
   }
+  LogEnd(installing, result);
+  EndInstallLog();
+  return result;
 }
 
 }  // namespace

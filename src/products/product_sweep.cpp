@@ -6,8 +6,10 @@
 #include "products/setting_locations.h"
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
+#include "registry/reg_calls.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
+#include "settings/change_log.h"
 #include "settings/setting_switch.h"
 
 namespace {
@@ -36,7 +38,7 @@ win::HKEY ChooseRoot(const ProductRelease& release, bool machine_wide, bool* fai
 // characters; the Windows status.
 win::LONG EnumSubKey(win::HKEY key, win::DWORD index, char16_t* name, win::DWORD capacity) {
   win::DWORD length = capacity;
-  return win::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+  return reg::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
 }
 
 bool SameText(const char16_t* a, const char16_t* b) {
@@ -82,16 +84,18 @@ enum class Swept {
 Swept SweepReleaseKey(win::HKEY root, const WideStr& release_path, const ProductRelease& release,
                       ActionCall& call) {
   const win::REGSAM access = win::KEY_READ | (call.view64 ? win::KEY_WOW64_64KEY : 0);
+  ForgetFailure();
   RegKeyW release_key(root, release_path.get(), access, false);
   const win::HKEY key = release_key.handle();
   if (key == nullptr) {
     if (release_key.opened() != Lookup::kFailed) return Swept::kAbsent;
     call.failed = true;
+    LogFailure("opening the release key", root, release_path.get(), access, nullptr);
     return Swept::kFailed;
   }
 
   win::DWORD longest = kFallbackNameLength;
-  if (win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+  if (reg::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
                             nullptr, nullptr, nullptr, nullptr) != win::ERROR_SUCCESS) {
     longest = kFallbackNameLength;
   }
@@ -127,6 +131,7 @@ Swept SweepReleaseKey(win::HKEY root, const WideStr& release_path, const Product
   }
   // Product keys from this index on were not visited.
   call.failed = true;
+  LogFailure("listing the product keys", root, release_path.get(), access, nullptr);
   return Swept::kFailed;
 }
 
@@ -144,7 +149,10 @@ bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   bool failed = false;
   const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
   if (root == nullptr) {
-    if (failed) call.failed = true;
+    if (failed) {
+      call.failed = true;
+      LogFailure("asking whether it may write", win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, nullptr);
+    }
     return false;
   }
   const Swept swept = SweepReleaseKey(root, release_path, release, call);

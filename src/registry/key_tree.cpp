@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "registry/exact_value.h"
+#include "registry/reg_calls.h"
 
 namespace {
 
@@ -43,15 +44,15 @@ bool PruneEmptyAncestors(win::HKEY parent, char16_t* text, int length) {
     // Fixed mask, no view flag: the ancestor is reached the way the caller's
     // parent handle sees it.
     win::HKEY ancestor = nullptr;
-    const win::LONG opened = win::RegOpenKeyExW(parent, text, 0, win::KEY_ALL_ACCESS, &ancestor);
+    const win::LONG opened = reg::RegOpenKeyExW(parent, text, 0, win::KEY_ALL_ACCESS, &ancestor);
     if (opened != win::ERROR_SUCCESS) return LookupOf(opened) == Lookup::kAbsent;
     win::DWORD sub_keys = 0;
     win::DWORD values = 0;
     const bool counted = CountKeyContent(ancestor, &sub_keys, &values);
-    win::RegCloseKey(ancestor);
+    reg::RegCloseKey(ancestor);
     if (!counted) return false;
     if (sub_keys != 0 || values != 0) return true;
-    if (win::RegDeleteKeyW(parent, text) != win::ERROR_SUCCESS) return false;
+    if (reg::RegDeleteKeyW(parent, text) != win::ERROR_SUCCESS) return false;
   }
 }
 
@@ -66,7 +67,7 @@ bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned) {
   win::DWORD sub_keys = 0;
   win::DWORD longest = kDefaultNameLength;
   if (key.handle()) {
-    win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest, nullptr,
+    reg::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest, nullptr,
                           nullptr, nullptr, nullptr, nullptr, nullptr);
   }
   {
@@ -74,7 +75,7 @@ bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned) {
     // From the highest index down, so that the indices still to visit stay
     // valid while children disappear.
     for (win::DWORD index = sub_keys; index-- > 0;) {
-      if (win::RegEnumKeyW(key.handle(), index, child_name.text(), child_name.capacity()) !=
+      if (reg::RegEnumKeyW(key.handle(), index, child_name.text(), child_name.capacity()) !=
           win::ERROR_SUCCESS) {
         break;
       }
@@ -90,7 +91,7 @@ bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned) {
   const std::unique_ptr<char16_t[]> name(new char16_t[length + 1]);
   for (int i = 0; i <= length; ++i) name[i] = key.name()[i];
   key.Close();  // the handle goes before the key does
-  const bool deleted = win::RegDeleteKeyW(parent, name.get()) == win::ERROR_SUCCESS;
+  const bool deleted = reg::RegDeleteKeyW(parent, name.get()) == win::ERROR_SUCCESS;
   if (deleted && prune) {
     const bool climbed = PruneEmptyAncestors(parent, name.get(), length);
     if (pruned) *pruned = climbed;
@@ -113,7 +114,7 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
   win::DWORD values = 0;
   win::DWORD longest_value_name = kDefaultNameLength;
   win::DWORD largest_data = kDefaultDataSize;
-  if (win::RegQueryInfoKeyW(source.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest_sub_key,
+  if (reg::RegQueryInfoKeyW(source.handle(), nullptr, nullptr, nullptr, &sub_keys, &longest_sub_key,
                             nullptr, &values, &longest_value_name, &largest_data, nullptr,
                             nullptr) != win::ERROR_SUCCESS) {
     return false;
@@ -122,7 +123,7 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
   {
     NameBuffer child_name(longest_sub_key);
     for (win::DWORD index = sub_keys; index-- > 0;) {
-      if (win::RegEnumKeyW(source.handle(), index, child_name.text(), child_name.capacity()) !=
+      if (reg::RegEnumKeyW(source.handle(), index, child_name.text(), child_name.capacity()) !=
           win::ERROR_SUCCESS) {
         complete = false;
         break;
@@ -144,7 +145,7 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
     win::DWORD name_length = value_name.capacity();
     win::DWORD data_size = largest_data;
     win::DWORD type = win::REG_NONE;
-    if (win::RegEnumValueW(source.handle(), index, value_name.text(), &name_length, nullptr, &type,
+    if (reg::RegEnumValueW(source.handle(), index, value_name.text(), &name_length, nullptr, &type,
                            data.get(), &data_size) != win::ERROR_SUCCESS ||
         data_size > largest_data ||
         SetValueExactly(destination.handle(), value_name.text(), type, data.get(), data_size) !=
@@ -158,7 +159,7 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
 bool CountKeyContent(win::HKEY key, win::DWORD* sub_keys, win::DWORD* values) {
   *sub_keys = 0;
   *values = 0;
-  return win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, sub_keys, nullptr, nullptr, values,
+  return reg::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, sub_keys, nullptr, nullptr, values,
                                nullptr, nullptr, nullptr, nullptr) == win::ERROR_SUCCESS;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "registry/reg_calls.h"
+
 namespace {
 
 constexpr win::REGSAM kWriteBits = win::KEY_WRITE;  // READ_CONTROL | SET_VALUE | CREATE_SUB_KEY
@@ -29,11 +31,11 @@ win::HKEY RegKeyW::Open(const char16_t* sub_key, win::HKEY parent, bool create,
   name_.Assign(sub_key);
   if (create) {
     win::DWORD disposition = 0;
-    status_ = win::RegCreateKeyExW(parent, name_.get(), 0, nullptr, win::REG_OPTION_NON_VOLATILE,
+    status_ = reg::RegCreateKeyExW(parent, name_.get(), 0, nullptr, win::REG_OPTION_NON_VOLATILE,
                                    access, nullptr, &key_, &disposition);
     created_ = status_ == win::ERROR_SUCCESS && disposition == win::REG_CREATED_NEW_KEY;
   } else {
-    status_ = win::RegOpenKeyExW(parent, name_.get(), 0, access, &key_);
+    status_ = reg::RegOpenKeyExW(parent, name_.get(), 0, access, &key_);
   }
   if (status_ != win::ERROR_SUCCESS) key_ = nullptr;
   return key_;
@@ -41,7 +43,7 @@ win::HKEY RegKeyW::Open(const char16_t* sub_key, win::HKEY parent, bool create,
 
 void RegKeyW::Close() {
   if (key_) {
-    win::RegCloseKey(key_);
+    reg::RegCloseKey(key_);
     key_ = nullptr;
   }
   name_.Assign(nullptr);
@@ -59,7 +61,7 @@ const char16_t* RegKeyW::GetString(const char16_t* name) {
   if (!key_) return string_buffer_;
   win::DWORD type = win::REG_NONE;
   win::DWORD size = sizeof(string_buffer_);
-  const win::LONG status = win::RegQueryValueExW(
+  const win::LONG status = reg::RegQueryValueExW(
       key_, name, nullptr, &type, reinterpret_cast<win::BYTE*>(string_buffer_), &size);
   // On failure (too small a buffer included) the buffer content is undefined,
   // and other types are no text.
@@ -87,7 +89,7 @@ win::DWORD RegKeyW::GetDword(const char16_t* name) {
   win::DWORD data = 0;
   win::DWORD size = sizeof(data);
   const win::LONG status =
-      win::RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<win::BYTE*>(&data), &size);
+      reg::RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<win::BYTE*>(&data), &size);
   if (status != win::ERROR_SUCCESS || type != win::REG_DWORD) return kMissingDword;
   return data;
 }
@@ -97,7 +99,7 @@ const win::BYTE* RegKeyW::GetBinary(const char16_t* name, win::DWORD* size) {
   if (!key_) return nullptr;
   win::DWORD type = win::REG_NONE;
   win::DWORD read = kDataCapacity;
-  const win::LONG status = win::RegQueryValueExW(key_, name, nullptr, &type, data_buffer_, &read);
+  const win::LONG status = reg::RegQueryValueExW(key_, name, nullptr, &type, data_buffer_, &read);
   if (status != win::ERROR_SUCCESS || type != win::REG_BINARY) return nullptr;
   if (size) *size = read;
   return data_buffer_;
@@ -105,13 +107,13 @@ const win::BYTE* RegKeyW::GetBinary(const char16_t* name, win::DWORD* size) {
 
 bool RegKeyW::SetBinary(const char16_t* name, const void* data, win::DWORD size) {
   if (!key_ || !IsWritable()) return false;
-  return win::RegSetValueExW(key_, name, 0, win::REG_BINARY, static_cast<const win::BYTE*>(data),
+  return reg::RegSetValueExW(key_, name, 0, win::REG_BINARY, static_cast<const win::BYTE*>(data),
                              size) == win::ERROR_SUCCESS;
 }
 
 bool RegKeyW::SetDword(const char16_t* name, win::DWORD value) {
   if (!key_ || !IsWritable()) return false;
-  return win::RegSetValueExW(key_, name, 0, win::REG_DWORD,
+  return reg::RegSetValueExW(key_, name, 0, win::REG_DWORD,
                              reinterpret_cast<const win::BYTE*>(&value),
                              sizeof(value)) == win::ERROR_SUCCESS;
 }
@@ -124,19 +126,19 @@ bool RegKeyW::SetString(const char16_t* name, const char16_t* text) {
   while (text[characters - 1] != u'\0') ++characters;
   const std::uint64_t bytes = characters * sizeof(char16_t);
   if (bytes > 0xFFFFFFFFull) return false;
-  return win::RegSetValueExW(key_, name, 0, win::REG_SZ, reinterpret_cast<const win::BYTE*>(text),
+  return reg::RegSetValueExW(key_, name, 0, win::REG_SZ, reinterpret_cast<const win::BYTE*>(text),
                              static_cast<win::DWORD>(bytes)) == win::ERROR_SUCCESS;
 }
 
 bool RegKeyW::DeleteValue(const char16_t* name) {
   if (!key_ || !IsWritable()) return false;
-  return win::RegDeleteValueW(key_, name) == win::ERROR_SUCCESS;
+  return reg::RegDeleteValueW(key_, name) == win::ERROR_SUCCESS;
 }
 
 win::DWORD RegKeyW::GetValueInfo(const char16_t* name, win::DWORD* size) {
   if (!key_) return win::REG_NONE;
   win::DWORD type = win::REG_NONE;
-  if (win::RegQueryValueExW(key_, name, nullptr, &type, nullptr, size) != win::ERROR_SUCCESS) {
+  if (reg::RegQueryValueExW(key_, name, nullptr, &type, nullptr, size) != win::ERROR_SUCCESS) {
     return win::REG_NONE;
   }
   return type;
@@ -145,7 +147,7 @@ win::DWORD RegKeyW::GetValueInfo(const char16_t* name, win::DWORD* size) {
 win::DWORD RegKeyW::GetValueType(const char16_t* name) {
   if (!key_) return win::REG_NONE;
   win::DWORD type = win::REG_NONE;
-  if (win::RegQueryValueExW(key_, name, nullptr, &type, nullptr, nullptr) != win::ERROR_SUCCESS) {
+  if (reg::RegQueryValueExW(key_, name, nullptr, &type, nullptr, nullptr) != win::ERROR_SUCCESS) {
     return win::REG_NONE;
   }
   return type;

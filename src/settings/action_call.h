@@ -3,6 +3,7 @@
 // handled, and whether anything failed.
 #pragma once
 
+#include "platform/win_api.h"
 #include "settings/handled_settings_keys.h"
 
 struct ActionCall {
@@ -19,6 +20,9 @@ struct ActionCall {
   // machine has no settings keys below them, so only the user level is
   // handled.
   bool user_only = false;
+  // The root whose keys the setting switch works on at the moment, for the
+  // log's failure lines.
+  win::HKEY root = nullptr;
   HandledSettingsKeys handled;
   // Marked per-user copies deleted so far: deleting one can prune the keys
   // above it, the product key and the release key included.

@@ -3,6 +3,7 @@
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
 #include "registry/name_fold.h"
+#include "registry/reg_calls.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ Lookup FindNoteFor(win::HKEY key, const char16_t* child, std::size_t length) {
   char16_t text[kLongestKeyName + 2] = {};
   win::DWORD type = win::REG_NONE;
   win::DWORD size = sizeof(text) - sizeof(char16_t);  // room for a terminator of ours
-  const win::LONG status = win::RegQueryValueExW(key, kCreatingNoteName, nullptr, &type,
+  const win::LONG status = reg::RegQueryValueExW(key, kCreatingNoteName, nullptr, &type,
                                                  reinterpret_cast<win::BYTE*>(text), &size);
   if (status == win::ERROR_MORE_DATA) return Lookup::kAbsent;
   if (status != win::ERROR_SUCCESS) return LookupOf(status);
@@ -38,7 +39,7 @@ Lookup HoldsOnlyAncestorMarker(win::HKEY key) {
   win::DWORD type = win::REG_NONE;
   win::DWORD marker = 0;
   win::DWORD size = sizeof(marker);
-  const win::LONG status = win::RegQueryValueExW(key, kRemoveWhenEmptyName, nullptr, &type,
+  const win::LONG status = reg::RegQueryValueExW(key, kRemoveWhenEmptyName, nullptr, &type,
                                                  reinterpret_cast<win::BYTE*>(&marker), &size);
   if (status == win::ERROR_MORE_DATA) return Lookup::kAbsent;
   if (status != win::ERROR_SUCCESS) return LookupOf(status);
@@ -63,7 +64,7 @@ class OpenKey {
     return key;
   }
   void Close() {
-    if (key_ != nullptr) win::RegCloseKey(key_);
+    if (key_ != nullptr) reg::RegCloseKey(key_);
     key_ = nullptr;
   }
 
@@ -125,7 +126,7 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
   for (int level = Levels() - 2; level >= 0; --level) {
     OpenKey key;
     // Fixed mask, no view flag: the user's keys are one in both views.
-    const win::LONG opened = win::RegOpenKeyExW(win::HKEY_CURRENT_USER, Prefix(level), 0,
+    const win::LONG opened = reg::RegOpenKeyExW(win::HKEY_CURRENT_USER, Prefix(level), 0,
                                                 win::KEY_ALL_ACCESS, key.Receive());
     if (LookupOf(opened) == Lookup::kAbsent) {
       child_unconfirmed = false;
@@ -144,14 +145,14 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
         KeepFrom(walk, level + 1, keep_open);
         return walk;
       }
-      if (!Deleted(win::RegDeleteKeyW(key.get(), child))) return std::move(fail(level + 1));
+      if (!Deleted(reg::RegDeleteKeyW(key.get(), child))) return std::move(fail(level + 1));
       walk.removed_any = true;
       if (level + 1 == Levels() - 1) walk.settings_key_removed = true;
       child_unconfirmed = false;
     }
     // The key the note names is gone by now.
     if (noted == Lookup::kFound &&
-        win::RegDeleteValueW(key.get(), kCreatingNoteName) != win::ERROR_SUCCESS) {
+        reg::RegDeleteValueW(key.get(), kCreatingNoteName) != win::ERROR_SUCCESS) {
       return std::move(fail(level));
     }
     win::DWORD sub_keys = 0;
@@ -179,7 +180,7 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
       return walk;
     }
     key.Close();  // the handle goes before the key does
-    if (!Deleted(win::RegDeleteKeyW(win::HKEY_CURRENT_USER, Prefix(level)))) {
+    if (!Deleted(reg::RegDeleteKeyW(win::HKEY_CURRENT_USER, Prefix(level)))) {
       return std::move(fail(level));
     }
     walk.removed_any = true;

@@ -2,6 +2,8 @@
 
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
+#include "registry/reg_calls.h"
+#include "settings/change_log.h"
 #include "settings/raw_value.h"
 
 namespace {
@@ -9,6 +11,14 @@ namespace {
 // READ_CONTROL | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY.
 constexpr win::REGSAM kBackupCreateAccess = 0x20007;
 constexpr win::REGSAM kReadWrite = win::KEY_READ | win::KEY_WRITE;
+
+void LogRestoredDword(const RegKeyW& key, const char16_t* name, win::DWORD value,
+                      RestoredFrom from) {
+  const win::BYTE data[] = {static_cast<win::BYTE>(value), static_cast<win::BYTE>(value >> 8),
+                            static_cast<win::BYTE>(value >> 16),
+                            static_cast<win::BYTE>(value >> 24)};
+  LogRestored(key, name, win::REG_DWORD, data, sizeof data, from);
+}
 
 // Whether |backup| holds a record of |name|, of either kind.
 Lookup FindRecord(RegKeyW& backup, const char16_t* name, const WideStr& absent_name) {
@@ -26,12 +36,12 @@ bool WriteRecord(RegKeyW& backup, const char16_t* name, const WideStr& absent_na
 
 // Deletes the value |name| of |key| where it exists.
 bool DeleteIfPresent(RegKeyW& key, const char16_t* name) {
-  return LookupOf(win::RegDeleteValueW(key.handle(), name)) != Lookup::kFailed;
+  return LookupOf(reg::RegDeleteValueW(key.handle(), name)) != Lookup::kFailed;
 }
 
 bool DeleteBackupKey(RegKeyW& settings_key, RegKeyW& backup) {
   backup.Close();
-  return win::RegDeleteKeyW(settings_key.handle(), kBackupKeyName) == win::ERROR_SUCCESS;
+  return reg::RegDeleteKeyW(settings_key.handle(), kBackupKeyName) == win::ERROR_SUCCESS;
 }
 
 // Removes both records of |name| from |backup|, and the backup key itself
@@ -56,9 +66,13 @@ bool RemoveRecords(RegKeyW& settings_key, RegKeyW& backup, const char16_t* name,
 bool SetPresentToDefault(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value) {
   RawValue current;
   const Lookup found = ReadRawValue(settings_key, name, &current);
-  if (found != Lookup::kFound) return found == Lookup::kAbsent;
-  if (current.IsDword(default_value)) return true;
-  return settings_key.SetDword(name, default_value);
+  if (found != Lookup::kFound || current.IsDword(default_value)) {
+    if (found != Lookup::kFailed) LogLeftAlone();
+    return found != Lookup::kFailed;
+  }
+  if (!settings_key.SetDword(name, default_value)) return false;
+  LogRestoredDword(settings_key, name, default_value, RestoredFrom::kDefault);
+  return true;
 }
 
 }  // namespace
@@ -90,8 +104,11 @@ bool BackupAndSetRead(RegKeyW& settings_key, const char16_t* name, Lookup curren
     return false;
   }
   backup.Close();
-  if (current == Lookup::kFound && old.IsDword(0)) return true;
-  return settings_key.SetDword(name, 0);
+  if (!(current == Lookup::kFound && old.IsDword(0)) && !settings_key.SetDword(name, 0)) {
+    return false;
+  }
+  LogSwitched(settings_key, name, current, old, recorded == Lookup::kAbsent);
+  return true;
 }
 
 bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD default_value,
@@ -108,14 +125,23 @@ bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD defaul
       if (value == Lookup::kFailed) return false;
       const WideStr absent_name = AbsentRecordName(name);
       if (value == Lookup::kFound) {
-        return WriteRawValue(settings_key, name, saved) &&
-               RemoveRecords(settings_key, backup, name, absent_name);
+        if (!WriteRawValue(settings_key, name, saved) ||
+            !RemoveRecords(settings_key, backup, name, absent_name)) {
+          return false;
+        }
+        LogRestored(settings_key, name, saved.type, saved.data.data(),
+                    static_cast<win::DWORD>(saved.data.size()), RestoredFrom::kRecordedValue);
+        return true;
       }
       const Lookup absent = FindValue(backup, absent_name.get());
       if (absent == Lookup::kFailed) return false;
       if (absent == Lookup::kFound) {
-        return settings_key.SetDword(name, default_value) &&
-               RemoveRecords(settings_key, backup, name, absent_name);
+        if (!settings_key.SetDword(name, default_value) ||
+            !RemoveRecords(settings_key, backup, name, absent_name)) {
+          return false;
+        }
+        LogRestoredDword(settings_key, name, default_value, RestoredFrom::kRecordedAbsent);
+        return true;
       }
       // No record here; a backup key left empty by an earlier run goes.
       win::DWORD sub_keys = 0;
@@ -124,6 +150,9 @@ bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD defaul
       if (sub_keys == 0 && values == 0 && !DeleteBackupKey(settings_key, backup)) return false;
     }
   }
-  if (unrecorded == Unrecorded::kLeave) return true;
+  if (unrecorded == Unrecorded::kLeave) {
+    LogLeftAlone();
+    return true;
+  }
   return SetPresentToDefault(settings_key, name, default_value);
 }

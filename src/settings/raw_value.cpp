@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "registry/exact_value.h"
+#include "registry/reg_calls.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ Lookup ReadRawValue(RegKeyW& key, const char16_t* name, RawValue* value) {
     win::DWORD type = win::REG_NONE;
     win::DWORD read = size;
     const win::LONG status =
-        win::RegQueryValueExW(key.handle(), name, nullptr, &type, value->data.data(), &read);
+        reg::RegQueryValueExW(key.handle(), name, nullptr, &type, value->data.data(), &read);
     if (status == win::ERROR_SUCCESS) {
       value->type = type;
       value->data.resize(read);
@@ -46,7 +47,7 @@ Lookup ReadRawValue(RegKeyW& key, const char16_t* name, RawValue* value) {
 
 Lookup FindValue(RegKeyW& key, const char16_t* name) {
   if (key.handle() == nullptr) return Lookup::kFailed;
-  return LookupOf(win::RegQueryValueExW(key.handle(), name, nullptr, nullptr, nullptr, nullptr));
+  return LookupOf(reg::RegQueryValueExW(key.handle(), name, nullptr, nullptr, nullptr, nullptr));
 }
 
 bool WriteRawValue(RegKeyW& key, const char16_t* name, const RawValue& value) {

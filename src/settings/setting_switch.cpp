@@ -4,7 +4,9 @@
 
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
+#include "registry/reg_calls.h"
 #include "registry/reg_key.h"
+#include "settings/change_log.h"
 #include "settings/copy_trail.h"
 #include "settings/raw_value.h"
 
@@ -91,6 +93,7 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   if (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1)) {
     return abandon(&copy);
   }
+  NoteCopyMade();
   return BackupAndSetDword(copy, setting.value_name);
 }
 
@@ -137,9 +140,12 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
 
 // Where a settings key is missing or empty and unmarked, a copy may have
 // been begun or its removal stopped halfway: what it left above goes.
-bool FinishCopyTrail(const char16_t* path, TrailStart start, ActionCall& call) {
+bool FinishCopyTrail(const char16_t* path, win::REGSAM view, TrailStart start, ActionCall& call) {
   const TrailWalk trail = WalkCopyTrail(path, start);
-  if (trail.removed_any) ++call.copies_removed;
+  if (trail.removed_any) {
+    ++call.copies_removed;
+    LogCopyRemoved(path, view, true);
+  }
   return trail.ok;
 }
 
@@ -154,7 +160,7 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
     if (!copies) return true;
     // Missing in the 64-bit view as well: no second look.
     handled.RememberUserKey(path);
-    return FinishCopyTrail(path, TrailStart::kAbsent, call);
+    return FinishCopyTrail(path, view, TrailStart::kAbsent, call);
   }
   handled.RememberUserKey(path);
   const Lookup marked = FindRemovalMarker(key);
@@ -167,6 +173,7 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
     CopyTrail trail(path);
     if (!DeleteKeyTree(key, false)) return false;
     ++call.copies_removed;
+    LogCopyRemoved(path, view, false);
     // Keys the copy left empty above it go too. Should that fail, those
     // this version made stay marked, and the next run removes them.
     return trail.Walk(TrailStart::kDeleted).ok;
@@ -182,7 +189,7 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
   const Lookup empty = IsEmpty(key);
   if (empty != Lookup::kFound) return empty == Lookup::kAbsent;
   key.Close();
-  return FinishCopyTrail(path, TrailStart::kUnmarkedEmpty, call);
+  return FinishCopyTrail(path, view, TrailStart::kUnmarkedEmpty, call);
 }
 
 bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, const char16_t* path,
@@ -190,6 +197,7 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
   const win::REGSAM view = call.view64 ? win::KEY_WOW64_64KEY : 0;
   const SettingLevel level =
       call.user_only ? SettingLevel::kUser : ChooseLevel(release, call.machine_wide);
+  call.root = win::HKEY_LOCAL_MACHINE;
   if (level == SettingLevel::kUnknown) return false;
   if (level == SettingLevel::kMachine &&
       !SwitchMachineLevel(setting, path, view, call.installing)) {
@@ -197,6 +205,7 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
   }
   // Per-user keys look the same from both views; the first pass did them.
   if (call.view64 && call.handled.HasUserKey(path)) return true;
+  call.root = win::HKEY_CURRENT_USER;
   if (!call.installing) return UninstallUserLevel(setting, path, view, level, call);
   return InstallUserLevel(setting, path, view, level, call.handled);
 }
@@ -230,7 +239,11 @@ Lookup FindRemovalMarker(RegKeyW& key) {
 void SwitchSetting(const Setting& setting, const ProductRelease& release,
                    const char16_t* settings_path, ActionCall& call) {
   if (!call.handled.FirstVisit(settings_path, call.view64)) return;
-  if (!SwitchBothLevels(setting, release, settings_path, call)) call.failed = true;
+  ForgetFailure();
+  if (SwitchBothLevels(setting, release, settings_path, call)) return;
+  call.failed = true;
+  LogFailure(call.installing ? "switching off" : "restoring", call.root, settings_path,
+             call.view64 ? win::KEY_WOW64_64KEY : 0, setting.value_name);
 }
 
 void SwitchLoadCtrls(const ProductRelease& release, const char16_t* settings_path,

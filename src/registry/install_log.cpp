@@ -1,0 +1,160 @@
+#include "registry/install_log.h"
+
+namespace {
+
+constexpr char16_t kPrefix[] = u"Skerrow: ";
+constexpr char16_t kCut[] = u"...";
+// The longest form of one character: an escape such as [\[].
+constexpr int kLongestPut = 4;
+
+win::MSIHANDLE session = 0;
+LogTally tally;
+
+// The names of the errors the registry and the installer give.
+const char* ErrorName(win::LONG error) {
+  switch (error) {
+    case 0:
+      return "ERROR_SUCCESS";
+    case 2:
+      return "ERROR_FILE_NOT_FOUND";
+    case 3:
+      return "ERROR_PATH_NOT_FOUND";
+    case 5:
+      return "ERROR_ACCESS_DENIED";
+    case 6:
+      return "ERROR_INVALID_HANDLE";
+    case 8:
+      return "ERROR_NOT_ENOUGH_MEMORY";
+    case 13:
+      return "ERROR_INVALID_DATA";
+    case 14:
+      return "ERROR_OUTOFMEMORY";
+    case 32:
+      return "ERROR_SHARING_VIOLATION";
+    case 87:
+      return "ERROR_INVALID_PARAMETER";
+    case 161:
+      return "ERROR_BAD_PATHNAME";
+    case 206:
+      return "ERROR_FILENAME_EXCED_RANGE";
+    case 234:
+      return "ERROR_MORE_DATA";
+    case 259:
+      return "ERROR_NO_MORE_ITEMS";
+    case 998:
+      return "ERROR_NOACCESS";
+    case 1009:
+      return "ERROR_BADDB";
+    case 1010:
+      return "ERROR_BADKEY";
+    case 1011:
+      return "ERROR_CANTOPEN";
+    case 1012:
+      return "ERROR_CANTREAD";
+    case 1013:
+      return "ERROR_CANTWRITE";
+    case 1015:
+      return "ERROR_REGISTRY_CORRUPT";
+    case 1016:
+      return "ERROR_REGISTRY_IO_FAILED";
+    case 1018:
+      return "ERROR_KEY_DELETED";
+    case 1020:
+      return "ERROR_KEY_HAS_CHILDREN";
+    case 1021:
+      return "ERROR_CHILD_MUST_BE_VOLATILE";
+    case 1115:
+      return "ERROR_SHUTDOWN_IN_PROGRESS";
+    case 1450:
+      return "ERROR_NO_SYSTEM_RESOURCES";
+    case 1603:
+      return "ERROR_INSTALL_FAILURE";
+    default:
+      return "ERROR";
+  }
+}
+
+bool NeedsEscape(char16_t c) { return c == u'[' || c == u']' || c == u'{' || c == u'}'; }
+
+}  // namespace
+
+LogLine::LogLine(const char* kind) {
+  text_[0] = 0;
+  for (const char16_t* c = kPrefix; *c != 0; ++c) Put(*c);
+  Text(kind);
+}
+
+void LogLine::Put(char16_t c) {
+  if (full_) return;
+  const int room = kCapacity - 1 - static_cast<int>(sizeof kCut / sizeof kCut[0] - 1);
+  if (length_ + kLongestPut > room) {
+    full_ = true;
+    for (const char16_t* cut = kCut; *cut != 0; ++cut) text_[length_++] = *cut;
+    text_[length_] = 0;
+    return;
+  }
+  if (NeedsEscape(c)) {
+    text_[length_++] = u'[';
+    text_[length_++] = u'\\';
+    text_[length_++] = c;
+    text_[length_++] = u']';
+  } else {
+    text_[length_++] = c;
+  }
+  text_[length_] = 0;
+}
+
+LogLine& LogLine::Text(const char* ascii) {
+  for (; ascii != nullptr && *ascii != 0; ++ascii) Put(static_cast<char16_t>(*ascii));
+  return *this;
+}
+
+LogLine& LogLine::Text(const char16_t* text) {
+  for (; text != nullptr && *text != 0; ++text) Put(*text);
+  return *this;
+}
+
+LogLine& LogLine::Quoted(const char16_t* text) {
+  Put(u'"');
+  for (; text != nullptr && *text != 0; ++text) {
+    if (*text == u'"') Put(u'"');
+    Put(*text);
+  }
+  Put(u'"');
+  return *this;
+}
+
+LogLine& LogLine::Number(unsigned long value) {
+  char16_t digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) Put(digits[--count]);
+  return *this;
+}
+
+LogLine& LogLine::Error(win::LONG error) {
+  Text(ErrorName(error)).Text(" (");
+  return Number(static_cast<unsigned long>(error)).Text(")");
+}
+
+void BeginInstallLog(win::MSIHANDLE install) {
+  session = install;
+  tally = LogTally();
+}
+
+void EndInstallLog() { session = 0; }
+
+void Send(const LogLine& line) {
+  if (session == 0) return;
+  const win::MSIHANDLE record = win::MsiCreateRecord(0);
+  if (record == 0) return;
+  if (win::MsiRecordSetStringW(record, 0, line.Formatted()) == win::ERROR_SUCCESS) {
+    win::MsiProcessMessage(session, win::INSTALLMESSAGE_INFO, record);
+  }
+  win::MsiCloseHandle(record);
+}
+
+LogTally& Tally() { return tally; }

@@ -1,0 +1,60 @@
+// The running installation's log.
+//
+// Each line goes to the installer as an informational message: it reaches
+// the log file when logging is on (msiexec /l*v) and is never shown. Every
+// line starts with "Skerrow: ". A line that cannot be sent is dropped, and
+// lines are built in a fixed buffer, so that neither a broken session nor a
+// lack of memory changes what the action does or what it returns.
+#pragma once
+
+#include "platform/win_api.h"
+
+// One line, built up in place. Whatever does not fit is cut off and marked
+// with "...".
+class LogLine {
+ public:
+  // Room for the line as the installer stores it, escapes included.
+  static constexpr int kCapacity = 2048;
+
+  // Starts the line with "Skerrow: " and |kind|.
+  explicit LogLine(const char* kind);
+  LogLine(const LogLine&) = delete;
+  LogLine& operator=(const LogLine&) = delete;
+
+  LogLine& Text(const char* ascii);
+  LogLine& Text(const char16_t* text);
+  // |text| in double quotes, a quote inside doubled; null is "".
+  LogLine& Quoted(const char16_t* text);
+  LogLine& Number(unsigned long value);
+  // A Windows error code by its name and number: ERROR_ACCESS_DENIED (5).
+  LogLine& Error(win::LONG error);
+
+  // The line in the installer's formatted-text syntax: brackets and braces
+  // escaped, so that the log shows it exactly.
+  const char16_t* Formatted() const { return text_; }
+
+ private:
+  void Put(char16_t c);
+
+  char16_t text_[kCapacity];
+  int length_ = 0;
+  bool full_ = false;
+};
+
+// What the log's summary line counts.
+struct LogTally {
+  unsigned switched = 0;
+  unsigned restored = 0;
+  unsigned left_alone = 0;
+  unsigned copies_made = 0;
+  unsigned copies_removed = 0;
+  unsigned failures = 0;
+};
+
+// Lines go to |install| from now on, and the tally starts at zero.
+void BeginInstallLog(win::MSIHANDLE install);
+// Lines are dropped from now on.
+void EndInstallLog();
+// Sends |line| to the running installation, if any.
+void Send(const LogLine& line);
+LogTally& Tally();

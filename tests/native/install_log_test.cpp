@@ -1,0 +1,255 @@
+// What the installer's log is told: one line per change and per failure,
+// framed by a first line and a summary, and never a change in what the
+// action does.
+#include <string>
+#include <vector>
+
+#include "engine_test_support.h"
+#include "entry/entry_points.h"
+
+namespace {
+
+using engine_test::EngineTest;
+
+constexpr win::MSIHANDLE kInstall = 1;
+
+constexpr char kMachineKey[] = R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
+  InfoCenterOn = dword:1
+)";
+
+struct Run {
+  bool install;
+  const char16_t* data;
+};
+
+struct LogCase {
+  const char* name;
+  std::string registry;
+  std::vector<Run> runs;  // the lines are those of the last run
+  const char* fail_path;  // registry calls on this key fail with access denied
+  std::vector<std::string> lines;
+};
+
+std::vector<std::string> RunAll(const LogCase& c) {
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i < c.runs.size(); ++i) {
+    if (i + 1 == c.runs.size() && c.fail_path != nullptr) {
+      emu::FailPath(c.fail_path, win::ERROR_ACCESS_DENIED);
+    }
+    seen = emu::InstallerMessages().size();
+    emu::SetProperty(u"CustomActionData", c.runs[i].data);
+    if (c.runs[i].install) {
+      Install(kInstall);
+    } else {
+      Uninstall(kInstall);
+    }
+  }
+  const std::vector<std::string> all = emu::InstallerMessages();
+  return std::vector<std::string>(all.begin() + static_cast<long>(seen), all.end());
+}
+
+class InstallLogTest : public EngineTest {};
+
+TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
+  const std::string ic = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter";
+  // The user's keys are named by the path the engine builds, as the
+  // machine's are.
+  const std::string user_ic = ic;
+  const std::string user_product = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\n";
+  const std::vector<LogCase> cases = {
+      {"switched at machine level",
+       kMachineKey,
+       {{true, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\" + ic +
+            "\" view=32 value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
+            "copy=no",
+        "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=0 "
+        "copies-removed=0 failures=0"}},
+      {"a second install leaves the setting alone",
+       kMachineKey,
+       {{true, u">1"}, {true, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: end export=Install result=0 switched=0 restored=0 left-alone=1 copies-made=0 "
+        "copies-removed=0 failures=0"}},
+      {"a copy made for the user",
+       std::string(kMachineKey) + user_product,
+       {{true, u"x>0"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
+        "hklm-writable=not-asked views=32",
+        "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + user_ic +
+            "\" view=32 value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
+            "copy=made",
+        "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=1 "
+        "copies-removed=0 failures=0"}},
+      {"the copy deleted again",
+       std::string(kMachineKey) + user_product,
+       {{true, u"x>0"}, {false, u"x>0"}},
+       nullptr,
+       {"Skerrow: begin export=Uninstall machine-wide=no from=CustomActionData:\"x>0\" "
+        "hklm-writable=not-asked views=32",
+        "Skerrow: removed-copy key=\"HKEY_CURRENT_USER\\" + user_ic + "\" view=32",
+        "Skerrow: end export=Uninstall result=0 switched=0 restored=0 left-alone=0 "
+        "copies-made=0 copies-removed=1 failures=0"}},
+      {"restored from the record",
+       kMachineKey,
+       {{true, u">1"}, {false, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\" + ic +
+            "\" view=32 value=\"InfoCenterOn\" new=REG_DWORD:1 record=used",
+        "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=0"}},
+      {"a setting that did not exist gets the default",
+       "HKLM\\" + ic + "\n  Other = sz:[x]\n",
+       {{true, u">1"}, {false, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\" + ic +
+            "\" view=32 value=\"InfoCenterOn\" new=REG_DWORD:1 record=used-absent",
+        "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=0"}},
+      {"the communication center gets its default without a record",
+       "HKLM\\SOFTWARE\\CadManagerControl\\CommunicationCenter\n"
+       "  EnableCommunicationCenter = dword:0\n",
+       {{false, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\CadManagerControl\\"
+        "CommunicationCenter\" view=32 value=\"EnableCommunicationCenter\" new=REG_DWORD:1 "
+        "record=none",
+        "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=0"}},
+      {"old values of every type, and brackets and quotes as they are",
+       "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]\\InfoCenter\n"
+       "  InfoCenterOn = sz:say \"[ProductName]\"\n"
+       "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\Q\\InfoCenter\n"
+       "  InfoCenterOn = hex:00,01,ff\n",
+       {{true, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\Q"
+        "\\InfoCenter\" view=32 value=\"InfoCenterOn\" old=REG_BINARY:00,01,ff "
+        "new=REG_DWORD:0 record=written copy=no",
+        "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]"
+        "\\InfoCenter\" view=32 value=\"InfoCenterOn\" old=REG_SZ:\"say \"\"[ProductName]\"\"\" "
+        "new=REG_DWORD:0 record=written copy=no",
+        "Skerrow: end export=Install result=0 switched=2 restored=0 left-alone=0 copies-made=0 "
+        "copies-removed=0 failures=0"}},
+      {"a failure names the call, the key, the value and the error",
+       kMachineKey,
+       {{true, u">1"}},
+       "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter\\SKRW_Backup",
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: failed doing=\"switching off\" key=\"HKEY_LOCAL_MACHINE\\" + ic +
+            "\" view=32 value=\"InfoCenterOn\" call=RegCreateKeyExW name=\"SKRW_Backup\" "
+            "error=ERROR_ACCESS_DENIED (5)",
+        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=1"}},
+      {"a release key that cannot be read",
+       kMachineKey,
+       {{true, u">1"}},
+       "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0",
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: failed doing=\"opening the release key\" key=\"HKEY_LOCAL_MACHINE\\"
+        "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" view=32 call=RegOpenKeyExW "
+        "name=\"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" error=ERROR_ACCESS_DENIED (5)",
+        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=1"}},
+      {"empty data",
+       kMachineKey,
+       {{true, u""}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"\" "
+        "hklm-writable=not-asked views=none",
+        "Skerrow: end export=Install result=13 switched=0 restored=0 left-alone=0 copies-made=0 "
+        "copies-removed=0 failures=0"}},
+  };
+  for (const LogCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartMachine(emu::Machine::Windows32, emu::User::Administrator);
+    emu::Load(c.registry);
+    EXPECT_EQ(RunAll(c), c.lines);
+    emu::ClearFaults();
+  }
+}
+
+// The 64-bit view is named, and so is every view the run will visit.
+TEST_F(InstallLogTest, SixtyFourBitViewIsNamed) {
+  StartMachine(emu::Machine::Wow64, emu::User::Administrator);
+  emu::Load(R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
+  InfoCenterOn = dword:1
+)");
+  emu::SetProperty(u"CustomActionData", u">1");
+  EXPECT_EQ(Install(kInstall), 0u);
+  const std::vector<std::string> lines = emu::InstallerMessages();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0],
+            "Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+            "hklm-writable=yes views=32,64");
+  EXPECT_EQ(lines[1],
+            "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P\\"
+            "InfoCenter\" view=64 value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 "
+            "record=written copy=no");
+}
+
+// An installer that takes no messages, or whose calls fail, gets the same
+// registry and the same results as one that logs.
+TEST_F(InstallLogTest, LogThatFailsChangesNothing) {
+  const std::string before =
+      std::string(kMachineKey) + "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\n";
+  const auto run = [&](const char* fault) {
+    StartMachine(emu::Machine::Windows32, emu::User::Administrator);
+    emu::Load(before);
+    if (fault == std::string("refuse")) {
+      emu::RefuseInstallerMessages(true);
+    } else if (fault[0] != 0) {
+      emu::FailNthCallOf(fault, 2, win::ERROR_INVALID_HANDLE);
+    }
+    emu::SetProperty(u"CustomActionData", u"x>0");
+    std::string results = std::to_string(Install(kInstall));
+    const std::string installed = emu::Dump();
+    emu::SetProperty(u"CustomActionData", u"x>0");
+    results += " " + std::to_string(Uninstall(kInstall));
+    return results + "\n" + installed + emu::Dump();
+  };
+  const std::string logged = run("");
+  for (const char* fault : {"refuse", "MsiCreateRecord", "MsiRecordSetStringW", "MsiProcessMessage",
+                            "MsiCloseHandle"}) {
+    SCOPED_TRACE(fault);
+    EXPECT_EQ(run(fault), logged);
+  }
+}
+
+// Running out of memory is a failure the log names, and lines are built
+// without memory of their own.
+TEST_F(InstallLogTest, RunningOutOfMemoryIsNamed) {
+  emu::Load(kMachineKey);
+  emu::SetProperty(u"CustomActionData", u">1");
+  emu::FailAllocationsFrom(1);
+  EXPECT_EQ(Install(kInstall), win::ERROR_INSTALL_FAILURE);
+  emu::FailAllocationsFrom(0);
+  const std::vector<std::string> lines = emu::InstallerMessages();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0],
+            "Skerrow: failed doing=\"Install\" call=operator new name=\"\" "
+            "error=ERROR_NOT_ENOUGH_MEMORY (8)");
+  EXPECT_EQ(lines[1],
+            "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
+            "copies-made=0 copies-removed=0 failures=1");
+}
+
+}  // namespace
