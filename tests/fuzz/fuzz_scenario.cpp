@@ -215,6 +215,7 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
   scenario.user = (flags & 2) ? emu::User::Standard : emu::User::Administrator;
   scenario.uninstall_in_new_process = (flags & 4) != 0;
   scenario.is_wow64_process_exported = (flags & 8) == 0;
+  scenario.refuses_messages = (flags & 16) != 0;
   scenario.fault = static_cast<FaultKind>(in.Byte() % 5);
   scenario.fault_position = in.Word();
   scenario.fault_error = in.Byte();

@@ -4,7 +4,8 @@
 // The input is read front to back, one byte at a time; a byte past the end
 // reads as 0, so every input, the empty one included, is a scenario.
 //   byte 0  bit 0 WOW64, bit 1 standard user, bit 2 Uninstall in a new
-//           process, bit 3 KERNEL32 without IsWow64Process
+//           process, bit 3 KERNEL32 without IsWow64Process, bit 4 an
+//           installer that refuses log messages
 //   byte 1  fault: 0 none, 1 a registry call of Install, 2 of Uninstall,
 //           3 an allocation of Install, 4 of Uninstall (modulo 5)
 //   byte 2, 3  fault position (little endian), byte 4 the error
@@ -38,6 +39,8 @@ struct Scenario {
   emu::User user = emu::User::Administrator;
   bool uninstall_in_new_process = false;
   bool is_wow64_process_exported = true;
+  // The installer takes no log messages: nothing else may change.
+  bool refuses_messages = false;
   FaultKind fault = FaultKind::kNone;
   std::uint16_t fault_position = 0;
   std::uint8_t fault_error = 0;

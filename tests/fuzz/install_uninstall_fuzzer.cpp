@@ -87,6 +87,7 @@ class Runner {
     ResetMachineWriteProbeForTesting();
     ResetWow64ProbeForTesting();
     emu::SetIsWow64ProcessExported(scenario_.is_wow64_process_exported);
+    emu::RefuseInstallerMessages(scenario_.refuses_messages);
     emu::Load(registry);
     for (const auto& variable : scenario_.environment) {
       emu::SetEnvironment(variable.first, variable.second);
