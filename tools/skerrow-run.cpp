@@ -9,6 +9,9 @@
 // --data). All actions run in this one process, one after the other, with
 // the same data. The DLL defaults to Skerrow.dll beside this program.
 //
+// The lines each action writes into the installer's log ("Skerrow: ...")
+// are shown on stdout as they come, before the action's result line.
+//
 // status reads, without changing anything, what Skerrow did to this machine:
 // one row per settings key of the releases the DLL handles, and a summary
 // line; --json writes the same as one JSON document. It needs no DLL: the
@@ -206,6 +209,16 @@ std::wstring TemporaryPackagePath() {
   return file;
 }
 
+// Shows each line the DLL writes into the installer's log, as it comes.
+// Returning 0 leaves the message to the installer as well.
+int WINAPI ShowLogLine(void* /*context*/, UINT message_type, LPCWSTR message) {
+  if ((message_type & 0xFF000000u) == INSTALLMESSAGE_INFO && message != nullptr) {
+    std::printf("%ls\n", message);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 // An exception that reaches the top would otherwise end the process with an
 // exit status that looks like a result; report it distinctly instead.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
@@ -304,6 +317,7 @@ int wmain(int argc, wchar_t** argv) {
   int exit_status = kExitCannotRun;
   if (CreatePackage(package)) {
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    MsiSetExternalUIW(ShowLogLine, INSTALLLOGMODE_INFO, nullptr);
     MsiHandle install;
     const UINT status = MsiOpenPackageW(package.c_str(), install.receive());
     if (status == ERROR_SUCCESS) {

@@ -4,7 +4,9 @@
 #   - a 32-bit x86 DLL;
 #   - exactly the exports "_Install@4" (ordinal 1) and "_Uninstall@4"
 #     (ordinal 2), nothing else, nothing forwarded;
-#   - msi.dll imported by ordinal 74 only, with no name;
+#   - msi.dll imported by ordinal only, with no names: 8 MsiCloseHandle,
+#     17 MsiCreateRecord, 74 MsiGetPropertyW, 103 MsiProcessMessage and
+#     125 MsiRecordSetStringW, nothing else;
 #   - imports from KERNEL32, ADVAPI32, msi.dll and msvcrt.dll only (no
 #     compiler runtime DLL), no delay-loaded or bound imports;
 #   - IsWow64Process not imported (it is looked up at run time, since 32-bit
@@ -86,9 +88,10 @@ for needed in kernel32.dll advapi32.dll msi.dll; do
   grep -qix "$needed" <<<"$dlls" || fail "does not import from $needed"
 done
 
-msi_imports=$(awk -F '\t' 'tolower($1) == "msi.dll" {print $2 "\t" $3}' <<<"$imports")
-[ "$msi_imports" = $'74\t<none>' ] ||
-  fail "msi.dll imports differ; expected ordinal 74 without a name, found:"$'\n'"$msi_imports"
+msi_imports=$(awk -F '\t' 'tolower($1) == "msi.dll" {print $2 "\t" $3}' <<<"$imports" | sort -n)
+msi_expected=$'8\t<none>\n17\t<none>\n74\t<none>\n103\t<none>\n125\t<none>'
+[ "$msi_imports" = "$msi_expected" ] ||
+  fail "msi.dll imports differ; expected ordinals 8, 17, 74, 103 and 125 without names, found:"$'\n'"$msi_imports"
 
 if awk -F '\t' '$3 == "IsWow64Process" {found = 1} END {exit !found}' <<<"$imports"; then
   fail "IsWow64Process is imported"
