@@ -29,6 +29,7 @@ struct LogCase {
   std::vector<Run> runs;  // the lines are those of the last run
   const char* fail_path;  // registry calls on this key fail with access denied
   std::vector<std::string> lines;
+  const char* fail_call = nullptr;  // or the first call of this function fails
 };
 
 std::vector<std::string> RunAll(const LogCase& c) {
@@ -36,6 +37,9 @@ std::vector<std::string> RunAll(const LogCase& c) {
   for (std::size_t i = 0; i < c.runs.size(); ++i) {
     if (i + 1 == c.runs.size() && c.fail_path != nullptr) {
       emu::FailPath(c.fail_path, win::ERROR_ACCESS_DENIED);
+    }
+    if (i + 1 == c.runs.size() && c.fail_call != nullptr) {
+      emu::FailNthCallOf(c.fail_call, 1, win::ERROR_KEY_DELETED);
     }
     seen = emu::InstallerMessages().size();
     emu::SetProperty(u"CustomActionData", c.runs[i].data);
@@ -168,6 +172,29 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
         "name=\"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" error=ERROR_ACCESS_DENIED (5)",
         "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
         "copies-made=0 copies-removed=0 failures=1"}},
+      {"product keys that cannot be listed",
+       kMachineKey,
+       {{true, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: failed doing=\"listing the product keys\" key=\"HKEY_LOCAL_MACHINE\\"
+        "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" view=32 call=RegEnumKeyExW name=\"\" "
+        "error=ERROR_KEY_DELETED (1018)",
+        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=1"},
+       "RegEnumKeyExW"},
+      {"a machine that cannot tell whether it may be written",
+       kMachineKey,
+       {{true, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=unknown views=32",
+        "Skerrow: failed doing=\"asking whether it may write\" key=\"HKEY_LOCAL_MACHINE\\"
+        "SOFTWARE\" view=32 call=RegOpenKeyExW name=\"SOFTWARE\" error=ERROR_KEY_DELETED (1018)",
+        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=1"},
+       "RegOpenKeyExW"},
       {"empty data",
        kMachineKey,
        {{true, u""}},
