@@ -22,7 +22,7 @@ CustomActionData ReadCustomActionData(win::MSIHANDLE install) {
     buffer[reported < static_cast<win::LONG>(kBufferUnits) ? reported : kBufferUnits - 1] = u'\0';
   }
   CustomActionData data;
-  win::lstrcpynW(data.text, buffer.get(), static_cast<int>(kBufferUnits));
+  win::lstrcpynW(data.text, buffer.get(), static_cast<int>(sizeof data.text / sizeof data.text[0]));
   if (reported == 0) return data;
   data.present = true;
   data.machine_wide = HasMachineWideFlag(buffer.get());

@@ -37,12 +37,13 @@ const char* ExportName(bool installing) { return installing ? "Install" : "Unins
 
 // The first line: what was asked for and what this machine allows. Only a
 // machine-wide run needs to know whether HKEY_LOCAL_MACHINE is writable.
-void LogBegin(bool installing, const CustomActionData& data, const char* writable, bool wow64) {
+void LogBegin(bool installing, const CustomActionData& data, const char* writable, bool sweeps,
+              bool wow64) {
   LogLine line("begin export=");
   line.Text(ExportName(installing)).Text(" machine-wide=").Text(YesNo(data.machine_wide));
   line.Text(" from=CustomActionData:").Quoted(data.text).Text(" hklm-writable=");
   line.Text(writable);
-  line.Text(" views=").Text(!data.present ? "none" : wow64 ? "32,64" : "32");
+  line.Text(" views=").Text(!sweeps ? "none" : wow64 ? "32,64" : "32");
   Send(line);
 }
 
@@ -61,7 +62,7 @@ void LogEnd(bool installing, win::UINT result) {
 win::UINT Run(win::MSIHANDLE install, bool installing) {
   const CustomActionData data = ReadCustomActionData(install);
   if (!data.present) {
-    LogBegin(installing, data, "not-asked", false);
+    LogBegin(installing, data, "not-asked", false, false);
     return win::ERROR_INVALID_DATA;
   }
   // A machine-wide run must know before it changes anything whether it may
@@ -69,12 +70,15 @@ win::UINT Run(win::MSIHANDLE install, bool installing) {
   // to work in the user's hive instead.
   const MachineSoftware machine =
       data.machine_wide ? ProbeMachineSoftware() : MachineSoftware::kWritable;
-  LogBegin(installing, data, data.machine_wide ? WritableName(machine) : "not-asked",
-           RunsUnderWow64());
+  const char* writable = data.machine_wide ? WritableName(machine) : "not-asked";
   if (machine == MachineSoftware::kUnknown) {
+    LogBegin(installing, data, writable, false, false);
     LogFailure("asking whether it may write", win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, nullptr);
     return win::ERROR_INSTALL_FAILURE;
   }
+  // The first line names the views, so the WOW64 probe comes before the
+  // first pass rather than after it.
+  LogBegin(installing, data, writable, true, RunsUnderWow64());
   ActionCall call(installing, data.machine_wide);
   SweepAll(FirstPassReleases, call);
   if (!installing) SweepAll(CadManagerControlReleases, call);

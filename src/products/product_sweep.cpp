@@ -131,6 +131,7 @@ Swept SweepReleaseKey(win::HKEY root, const WideStr& release_path, const Product
   }
   // Product keys from this index on were not visited.
   call.failed = true;
+  NoteFailure("RegEnumKeyExW", nullptr, status);
   LogFailure("listing the product keys", root, release_path.get(), access, nullptr);
   return Swept::kFailed;
 }

@@ -1,5 +1,7 @@
 #include "registry/install_log.h"
 
+#include "registry/reg_calls.h"
+
 namespace {
 
 constexpr char16_t kPrefix[] = u"Skerrow: ";
@@ -142,6 +144,7 @@ LogLine& LogLine::Error(win::LONG error) {
 
 void BeginInstallLog(win::MSIHANDLE install) {
   session = install;
+  ForgetFailure();
   tally = LogTally();
 }
 

@@ -6,8 +6,9 @@ FailureNote note;
 
 // Notes |status| of |call| where it is a failure; hands it back.
 win::LONG Noted(const char* call, const char16_t* name, win::LONG status) {
-  if (status != win::ERROR_SUCCESS && status != win::ERROR_MORE_DATA &&
-      status != win::ERROR_NO_MORE_ITEMS) {
+  // Absence is the answer, not a failure; the other two are asked for.
+  if (status != win::ERROR_SUCCESS && status != win::ERROR_FILE_NOT_FOUND &&
+      status != win::ERROR_MORE_DATA && status != win::ERROR_NO_MORE_ITEMS) {
     NoteFailure(call, name, status);
   }
   return status;
@@ -16,10 +17,6 @@ win::LONG Noted(const char* call, const char16_t* name, win::LONG status) {
 }  // namespace
 
 void NoteFailure(const char* call, const char16_t* name, win::LONG error) {
-  if (error == win::ERROR_FILE_NOT_FOUND && note.call != nullptr &&
-      note.error != win::ERROR_FILE_NOT_FOUND) {
-    return;
-  }
   note.call = call;
   note.error = error;
   std::size_t i = 0;

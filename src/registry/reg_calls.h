@@ -48,8 +48,7 @@ struct FailureNote {
   win::LONG error = win::ERROR_SUCCESS;
 };
 
-// Notes that |call|, given |name| (null for none), failed with |error|. A
-// missing key or value is noted only while nothing else is.
+// Notes that |call|, given |name| (null for none), failed with |error|.
 void NoteFailure(const char* call, const char16_t* name, win::LONG error);
 // The note, which stays until ForgetFailure.
 const FailureNote& LatestFailure();

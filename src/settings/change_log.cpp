@@ -10,7 +10,7 @@ constexpr win::DWORD kShownBytes = 32;
 
 bool copy_made = false;
 
-const char* RootName(win::HKEY root) {
+const char* RootName(const win::HKEY__* root) {
   if (root == win::HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE\\";
   if (root == win::HKEY_CURRENT_USER) return "HKEY_CURRENT_USER\\";
   return "";
@@ -24,7 +24,11 @@ LogLine& Key(LogLine& line, win::HKEY root, const char16_t* path, win::REGSAM vi
     if (*c == u'"') keyed.Text(u"\"");
     keyed.Text(one);
   }
-  return keyed.Text("\" view=").Text((view & win::KEY_WOW64_64KEY) != 0 ? "64" : "32");
+  // The user's keys are one key in both views.
+  const char* view_name = root == win::HKEY_CURRENT_USER       ? "shared"
+                          : (view & win::KEY_WOW64_64KEY) != 0 ? "64"
+                                                               : "32";
+  return keyed.Text("\" view=").Text(view_name);
 }
 
 const char* TypeName(win::DWORD type) {
@@ -92,8 +96,9 @@ void LogSwitched(const RegKeyW& key, const char16_t* name, Lookup current, const
   const bool was_off = current == Lookup::kFound && old.IsDword(0);
   const bool made = copy_made;
   copy_made = false;
-  if (made) ++Tally().copies_made;
-  if (was_off && !record_written) {
+  // A copy just made is a change even where the machine's value was 0
+  // already and came along with its record.
+  if (was_off && !record_written && !made) {
     LogLeftAlone();
     return;
   }
@@ -133,7 +138,10 @@ void LogRestored(const RegKeyW& key, const char16_t* name, win::DWORD type, cons
 
 void LogLeftAlone() { ++Tally().left_alone; }
 
-void NoteCopyMade() { copy_made = true; }
+void NoteCopyMade() {
+  copy_made = true;
+  ++Tally().copies_made;
+}
 
 void LogCopyRemoved(const char16_t* path, win::REGSAM view, bool leftovers) {
   ++Tally().copies_removed;
@@ -145,6 +153,7 @@ void LogCopyRemoved(const char16_t* path, win::REGSAM view, bool leftovers) {
 void LogFailure(const char* doing, win::HKEY root, const char16_t* path, win::REGSAM view,
                 const char16_t* value) {
   ++Tally().failures;
+  const bool made = copy_made;
   copy_made = false;
   LogLine line("failed doing=\"");
   line.Text(doing).Text("\"");
@@ -157,5 +166,7 @@ void LogFailure(const char* doing, win::HKEY root, const char16_t* path, win::RE
     line.Text(" call=").Text(note.call).Text(" name=").Quoted(note.name).Text(" error=");
     line.Error(note.error);
   }
+  // The copy stays, marked, for uninstalling to remove.
+  if (made) line.Text(" copy=made");
   Send(line);
 }

@@ -125,23 +125,18 @@ bool RestoreDword(RegKeyW& settings_key, const char16_t* name, win::DWORD defaul
       if (value == Lookup::kFailed) return false;
       const WideStr absent_name = AbsentRecordName(name);
       if (value == Lookup::kFound) {
-        if (!WriteRawValue(settings_key, name, saved) ||
-            !RemoveRecords(settings_key, backup, name, absent_name)) {
-          return false;
-        }
+        // Told as soon as it is back, whether or not the record goes.
+        if (!WriteRawValue(settings_key, name, saved)) return false;
         LogRestored(settings_key, name, saved.type, saved.data.data(),
                     static_cast<win::DWORD>(saved.data.size()), RestoredFrom::kRecordedValue);
-        return true;
+        return RemoveRecords(settings_key, backup, name, absent_name);
       }
       const Lookup absent = FindValue(backup, absent_name.get());
       if (absent == Lookup::kFailed) return false;
       if (absent == Lookup::kFound) {
-        if (!settings_key.SetDword(name, default_value) ||
-            !RemoveRecords(settings_key, backup, name, absent_name)) {
-          return false;
-        }
+        if (!settings_key.SetDword(name, default_value)) return false;
         LogRestoredDword(settings_key, name, default_value, RestoredFrom::kRecordedAbsent);
-        return true;
+        return RemoveRecords(settings_key, backup, name, absent_name);
       }
       // No record here; a backup key left empty by an earlier run goes.
       win::DWORD sub_keys = 0;

@@ -88,7 +88,7 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
        {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
         "hklm-writable=not-asked views=32",
         "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + user_ic +
-            "\" view=32 value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
+            "\" view=shared value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
             "copy=made",
         "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=1 "
         "copies-removed=0 failures=0"}},
@@ -98,7 +98,7 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
        nullptr,
        {"Skerrow: begin export=Uninstall machine-wide=no from=CustomActionData:\"x>0\" "
         "hklm-writable=not-asked views=32",
-        "Skerrow: removed-copy key=\"HKEY_CURRENT_USER\\" + user_ic + "\" view=32",
+        "Skerrow: removed-copy key=\"HKEY_CURRENT_USER\\" + user_ic + "\" view=shared",
         "Skerrow: end export=Uninstall result=0 switched=0 restored=0 left-alone=0 "
         "copies-made=0 copies-removed=1 failures=0"}},
       {"restored from the record",
@@ -134,7 +134,7 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
         "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
         "copies-made=0 copies-removed=0 failures=0"}},
       {"old values of every type, and brackets and quotes as they are",
-       "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]\\InfoCenter\n"
+       "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]{{x}}\\InfoCenter\n"
        "  InfoCenterOn = sz:say \"[ProductName]\"\n"
        "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\Q\\InfoCenter\n"
        "  InfoCenterOn = hex:00,01,ff\n",
@@ -145,7 +145,8 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
         "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\Q"
         "\\InfoCenter\" view=32 value=\"InfoCenterOn\" old=REG_BINARY:00,01,ff "
         "new=REG_DWORD:0 record=written copy=no",
-        "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]"
+        "Skerrow: switched "
+        "key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]{{x}}"
         "\\InfoCenter\" view=32 value=\"InfoCenterOn\" old=REG_SZ:\"say \"\"[ProductName]\"\"\" "
         "new=REG_DWORD:0 record=written copy=no",
         "Skerrow: end export=Install result=0 switched=2 restored=0 left-alone=0 copies-made=0 "
@@ -189,12 +190,49 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
        {{true, u">1"}},
        nullptr,
        {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=unknown views=32",
+        "hklm-writable=unknown views=none",
         "Skerrow: failed doing=\"asking whether it may write\" key=\"HKEY_LOCAL_MACHINE\\"
         "SOFTWARE\" view=32 call=RegOpenKeyExW name=\"SOFTWARE\" error=ERROR_KEY_DELETED (1018)",
         "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
         "copies-made=0 copies-removed=0 failures=1"},
        "RegOpenKeyExW"},
+      {"a copy of a machine key switched earlier is still a change",
+       "HKLM\\" + ic + "\n  InfoCenterOn = dword:0\nHKLM\\" + ic +
+           "\\SKRW_Backup\n  InfoCenterOn = dword:1\n" + user_product,
+       {{true, u"x>0"}},
+       nullptr,
+       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
+        "hklm-writable=not-asked views=32",
+        "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + user_ic +
+            "\" view=shared value=\"InfoCenterOn\" old=REG_DWORD:0 new=REG_DWORD:0 record=kept "
+            "copy=made",
+        "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=1 "
+        "copies-removed=0 failures=0"}},
+      {"a copy that could not be switched is named with the failure",
+       std::string(kMachineKey) + user_product,
+       {{true, u"x>0"}},
+       "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter\\SKRW_Backup",
+       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
+        "hklm-writable=not-asked views=32",
+        "Skerrow: failed doing=\"switching off\" key=\"HKEY_CURRENT_USER\\" + user_ic +
+            "\" view=shared value=\"InfoCenterOn\" call=RegCreateKeyExW name=\"SKRW_Backup\" "
+            "error=ERROR_ACCESS_DENIED (5) copy=made",
+        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
+        "copies-made=1 copies-removed=0 failures=1"}},
+      {"a value put back whose record could not be removed",
+       kMachineKey,
+       {{true, u">1"}, {false, u">1"}},
+       nullptr,
+       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
+        "hklm-writable=yes views=32",
+        "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\" + ic +
+            "\" view=32 value=\"InfoCenterOn\" new=REG_DWORD:1 record=used",
+        "Skerrow: failed doing=\"restoring\" key=\"HKEY_LOCAL_MACHINE\\" + ic +
+            "\" view=32 value=\"InfoCenterOn\" call=RegDeleteKeyW name=\"SKRW_Backup\" "
+            "error=ERROR_KEY_DELETED (1018)",
+        "Skerrow: end export=Uninstall result=1603 switched=0 restored=1 left-alone=0 "
+        "copies-made=0 copies-removed=0 failures=1"},
+       "RegDeleteKeyW"},
       {"empty data",
        kMachineKey,
        {{true, u""}},
@@ -209,6 +247,7 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
     StartMachine(emu::Machine::Windows32, emu::User::Administrator);
     emu::Load(c.registry);
     EXPECT_EQ(RunAll(c), c.lines);
+    EXPECT_EQ(emu::OpenInstallerRecords(), 0u);
     emu::ClearFaults();
   }
 }

@@ -111,6 +111,8 @@ void SetEnvironment(const std::u16string& name, const std::u16string& value);
 // The informational messages the running installation received, formatted
 // as the installer writes them into its log, in order; cleared by Reset.
 std::vector<std::string> InstallerMessages();
+// Records made with MsiCreateRecord and not closed yet.
+std::size_t OpenInstallerRecords();
 // With |refuse|, MsiProcessMessage answers -1 and keeps nothing, as an
 // installer does whose session is gone.
 void RefuseInstallerMessages(bool refuse);

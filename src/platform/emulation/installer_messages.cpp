@@ -30,13 +30,22 @@ std::size_t FieldNumber(const std::u16string& inside, std::size_t fields) {
 
 // Formats field 0 the way the installer does for a log line: [N] becomes
 // field N, [\c] the character c, and anything else in brackets is taken
-// for a property, replaced by its value or by nothing. A text meant
+// for a property, replaced by its value or by nothing; a {{...}} group
+// goes. A text meant
 // verbatim must therefore escape its brackets.
 std::u16string Format(const std::vector<std::u16string>& fields) {
   const std::u16string& pattern = fields[0];
   std::u16string out;
   std::size_t i = 0;
   while (i < pattern.size()) {
+    // A {{...}} group is conditional text, which a log line never holds.
+    if (pattern.compare(i, 2, u"{{") == 0) {
+      const std::size_t end = pattern.find(u"}}", i + 2);
+      if (end != std::u16string::npos) {
+        i = end + 2;
+        continue;
+      }
+    }
     if (pattern.compare(i, 2, u"[\\") == 0 && i + 3 < pattern.size() && pattern[i + 3] == u']') {
       out += pattern[i + 2];
       i += 4;
@@ -102,7 +111,8 @@ UINT MsiCloseHandle(MSIHANDLE handle) {
   CallRecord record("MsiCloseHandle");
   if (LONG fault = record.Begin(std::string(), 0)) return record.Finish(fault);
   if (handle == 0) return record.Finish(ERROR_SUCCESS);
-  // The running installation's own handle is the installer's to close.
+  // Only records are handles of the emulation's own; the running
+  // installation's handle is not one, and closing it fails.
   if (State().records.erase(handle) == 0) return record.Finish(ERROR_INVALID_HANDLE);
   return record.Finish(ERROR_SUCCESS);
 }
@@ -117,6 +127,8 @@ std::vector<std::string> InstallerMessages() {
     out.push_back(detail::ToUtf8(message));
   return out;
 }
+
+std::size_t OpenInstallerRecords() { return detail::State().records.size(); }
 
 void RefuseInstallerMessages(bool refuse) { detail::State().refuses_messages = refuse; }
 
