@@ -68,7 +68,9 @@ test: native win32 fuzz-build
 
 # Speed: the engine over the emulation in a Release tree of its own without
 # sanitizers, and the DLL under Wine against a .reg script; one table, and
-# docs/performance.png (bench/run).
+# docs/performance.png (bench/run). BENCH_MSIEXEC=1 adds msiexec with the
+# sample package, without and with /l*v; BENCH_MSIEXEC_BASELINE=DLL measures
+# another build of the DLL beside it.
 bench: dll
 	@./scripts/install-deps bench
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DSKERROW_SANITIZE=OFF -DSKERROW_BENCH=ON

@@ -3,6 +3,7 @@
 comparison's lines and the DLL; and the data the plot draws.
 
     report.py --native JSON --wine TSV --dll DLL --plot-data FILE --table FILE
+              [--msiexec TSV]
 """
 import argparse
 import collections
@@ -38,10 +39,78 @@ def wine_rows(path):
     return times, requests
 
 
+def msiexec_rows(path):
+    """{(keys, name, log, step): median s}, {(keys, name, step): lines},
+    {(name, log, step): (requests per setting, by request)}"""
+    times, lines, requests = {}, {}, {}
+    with open(path) as data:
+        for line in data:
+            fields = line.rstrip("\n").split("\t")
+            if fields[0] == "time":
+                times[(int(fields[1]),) + tuple(fields[2:5])] = statistics.median(
+                    float(v) for v in fields[5:])
+            elif fields[0] == "lines":
+                lines[(int(fields[1]), fields[2], fields[3])] = int(fields[4])
+            elif fields[0] == "requests":
+                requests[tuple(fields[1:4])] = (float(fields[4]), fields[5])
+    return times, lines, requests
+
+
+def msiexec_table(path, say):
+    """The current DLL under msiexec, without and with /l*v, against the
+    baseline build where there is one; the cost of one of its log lines."""
+    times, lines, requests = msiexec_rows(path)
+    rounds = {}
+    with open(path) as data:
+        for line in data:
+            fields = line.split("\t")
+            if fields[0] == "time":
+                rounds[int(fields[1])] = len(fields) - 5
+    say("| product keys per release | run | baseline s | current s | current ÷ baseline "
+        "| current, /l*v s | ÷ without | baseline, /l*v s | ÷ without | Skerrow's lines "
+        "| µs per line, no log | µs per line, /l*v |")
+    say("|---|---|---|---|---|---|---|---|---|---|---|---|")
+    for keys in sorted(rounds):
+        for step, title in (("install", "`/i` (Install)"), ("remove", "`/x` (Uninstall)")):
+            cur, cur_log = times[(keys, "current", "none", step)], times[(keys, "current", "l*v", step)]
+            base = times.get((keys, "baseline", "none", step))
+            base_log = times.get((keys, "baseline", "l*v", step))
+            count = lines.get((keys, "current", step), 0)
+            cells = ["{:,}".format(keys), title, "%.3f" % base if base else "–", "%.3f" % cur,
+                     "%.2f" % (cur / base) if base else "–", "%.3f" % cur_log,
+                     "%.2f" % (cur_log / cur), "%.3f" % base_log if base_log else "–",
+                     "%.2f" % (base_log / base) if base else "–", "{:,}".format(count)]
+            if base and count:
+                cells += ["%.0f" % ((cur - base) / count * 1e6),
+                          "%.0f" % (((cur_log - cur) - (base_log - base)) / count * 1e6)]
+            else:
+                cells += ["–", "–"]
+            say("| " + " | ".join(cells) + " |")
+    say("")
+    say("msiexec under Wine: medians of %s alternating rounds, wall time of one msiexec run. "
+        "Per line without a log: the current build's time above the baseline's, divided by "
+        "its lines; in /l*v: what /l*v adds to the current build above what it adds to the "
+        "baseline, divided by the lines."
+        % ", ".join("%d (%s keys)" % (n, "{:,}".format(k)) for k, n in sorted(rounds.items())))
+    if requests:
+        say("")
+        say("| msiexec: server requests per setting | log | total | by request |")
+        say("|---|---|---|---|")
+        for name in ("baseline", "current"):
+            for step in ("install", "remove"):
+                for log in ("none", "l*v"):
+                    if (name, log, step) in requests:
+                        total, names = requests[(name, log, step)]
+                        say("| %s `%s` | %s | %.2f | %s |" % (
+                            name, "/i" if step == "install" else "/x",
+                            "/l*v" if log == "l*v" else "none", total, names))
+
+
 def main():
     parser = argparse.ArgumentParser()
     for name in ("--native", "--wine", "--dll", "--plot-data", "--table"):
         parser.add_argument(name, required=True)
+    parser.add_argument("--msiexec")
     args = parser.parse_args()
     lines = []
     say = lines.append
@@ -96,6 +165,9 @@ def main():
             if step in requests:
                 total, names = requests[step]
                 say("| %s | %.2f | %s |" % (step, total, names))
+    if args.msiexec:
+        say("")
+        msiexec_table(args.msiexec, say)
     say("")
     size = os.path.getsize(args.dll)
     say("DLL: %s, %s bytes (%.1f KiB)" % (os.path.basename(args.dll), "{:,}".format(size),

@@ -193,10 +193,11 @@ def trace_requests(wine, args, work):
             time.sleep(0.5)
             counts[(keys, step)] = requests_in(trace, start, os.path.getsize(trace))
         wine.run("reg", "delete", ROOT, "/f", "/reg:64", check=False)
-    server.terminate()
+    # Through wineserver -k, which ends the server's processes with it; a
+    # server ended by a signal leaves them running without it.
+    wine.stop()
     server.wait()
     log.close()
-    wine.stop()
     settings = args.trace_keys * SETTINGS_PER_KEY_SET
     result = {}
     for step in STEPS:
