@@ -9,8 +9,33 @@ constexpr char16_t kCut[] = u"...";
 // The longest form of one character: an escape such as [\[].
 constexpr int kLongestPut = 4;
 
+// Room for the lines of one message, separators and terminator included.
+constexpr int kBatchCapacity = 32768;
+constexpr char16_t kLineBreak[] = u"\r\n";
+constexpr int kLineBreakLength = 2;
+
 win::MSIHANDLE session = 0;
 LogTally tally;
+char16_t batch[kBatchCapacity];
+int batch_length = 0;
+
+// Sends the gathered lines as one message, and starts anew.
+void Flush() {
+  if (batch_length == 0) return;
+  batch_length = 0;
+  const win::MSIHANDLE record = win::MsiCreateRecord(0);
+  if (record == 0) return;
+  if (win::MsiRecordSetStringW(record, 0, batch) == win::ERROR_SUCCESS) {
+    win::MsiProcessMessage(session, win::INSTALLMESSAGE_INFO, record);
+  }
+  win::MsiCloseHandle(record);
+}
+
+int Length(const char16_t* text) {
+  int length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}
 
 // The names of the errors the registry and the installer give.
 const char* ErrorName(win::LONG error) {
@@ -144,20 +169,25 @@ LogLine& LogLine::Error(win::LONG error) {
 
 void BeginInstallLog(win::MSIHANDLE install) {
   session = install;
+  batch_length = 0;
   ForgetFailure();
   tally = LogTally();
 }
 
-void EndInstallLog() { session = 0; }
+void EndInstallLog() {
+  if (session != 0) Flush();
+  session = 0;
+}
 
 void Send(const LogLine& line) {
   if (session == 0) return;
-  const win::MSIHANDLE record = win::MsiCreateRecord(0);
-  if (record == 0) return;
-  if (win::MsiRecordSetStringW(record, 0, line.Formatted()) == win::ERROR_SUCCESS) {
-    win::MsiProcessMessage(session, win::INSTALLMESSAGE_INFO, record);
+  const int length = Length(line.Formatted());
+  if (batch_length + kLineBreakLength + length >= kBatchCapacity) Flush();
+  if (batch_length > 0) {
+    for (int i = 0; i < kLineBreakLength; ++i) batch[batch_length++] = kLineBreak[i];
   }
-  win::MsiCloseHandle(record);
+  for (int i = 0; i < length; ++i) batch[batch_length++] = line.Formatted()[i];
+  batch[batch_length] = 0;
 }
 
 LogTally& Tally() { return tally; }

@@ -1,10 +1,13 @@
 // The running installation's log.
 //
-// Each line goes to the installer as an informational message: it reaches
-// the log file when logging is on (msiexec /l*v) and is never shown. Every
-// line starts with "Skerrow: ". A line that cannot be sent is dropped, and
-// lines are built in a fixed buffer, so that neither a broken session nor a
-// lack of memory changes what the action does or what it returns.
+// Lines go to the installer as informational messages: they reach the log
+// file when logging is on (msiexec /l*v) and are never shown. Every line
+// starts with "Skerrow: ". A message costs a call into the installer's own
+// process, so lines are gathered into few messages of many lines each, sent
+// when the next line no longer fits and at the end of the export. A message
+// that cannot be sent drops its lines, and lines are built in fixed buffers,
+// so that neither a broken session nor a lack of memory changes what the
+// action does or what it returns.
 #pragma once
 
 #include "platform/win_api.h"
@@ -53,8 +56,8 @@ struct LogTally {
 
 // Lines go to |install| from now on, and the tally starts at zero.
 void BeginInstallLog(win::MSIHANDLE install);
-// Lines are dropped from now on.
+// Sends what is gathered; lines are dropped from now on.
 void EndInstallLog();
-// Sends |line| to the running installation, if any.
+// Gathers |line| for the running installation, if any.
 void Send(const LogLine& line);
 LogTally& Tally();

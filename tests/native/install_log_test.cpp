@@ -319,3 +319,25 @@ TEST_F(InstallLogTest, RunningOutOfMemoryIsNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines travel many to a message, and a message ends only between lines.
+TEST_F(InstallLogTest, ManyLinesGoInFewMessages) {
+  std::string registry;
+  for (int i = 0; i < 400; ++i) {
+    registry += "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P" + std::to_string(i) +
+                "\\InfoCenter\n  InfoCenterOn = dword:1\n";
+  }
+  emu::Load(registry);
+  emu::SetProperty(u"CustomActionData", u">1");
+  EXPECT_EQ(Install(kInstall), 0u);
+  const std::vector<std::string> lines = emu::InstallerMessages();
+  ASSERT_EQ(lines.size(), 402u);
+  for (const std::string& line : lines) EXPECT_EQ(line.rfind("Skerrow: ", 0), 0u) << line;
+  EXPECT_EQ(lines.back().rfind("Skerrow: end export=Install result=0 switched=400 ", 0), 0u);
+  EXPECT_GT(emu::InstallerMessageCount(), 1u);
+  EXPECT_LT(emu::InstallerMessageCount(), 10u);
+}
+
+}  // namespace

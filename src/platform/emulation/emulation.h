@@ -108,9 +108,12 @@ void FillAllocations(const std::u16string& pattern);
 // as the running installation.
 void SetProperty(const std::u16string& name, const std::u16string& value);
 void SetEnvironment(const std::u16string& name, const std::u16string& value);
-// The informational messages the running installation received, formatted
-// as the installer writes them into its log, in order; cleared by Reset.
+// The lines of the informational messages the running installation
+// received, formatted as the installer writes them into its log, in order
+// (a message of several lines separates them with CR LF); cleared by Reset.
 std::vector<std::string> InstallerMessages();
+// How many messages those lines came in.
+std::size_t InstallerMessageCount();
 // Records made with MsiCreateRecord and not closed yet.
 std::size_t OpenInstallerRecords();
 // With |refuse|, MsiProcessMessage answers -1 and keeps nothing, as an

@@ -122,11 +122,21 @@ UINT MsiCloseHandle(MSIHANDLE handle) {
 namespace emu {
 
 std::vector<std::string> InstallerMessages() {
-  std::vector<std::string> out;
-  for (const std::u16string& message : detail::State().messages)
-    out.push_back(detail::ToUtf8(message));
-  return out;
+  std::vector<std::string> lines;
+  for (const std::u16string& message : detail::State().messages) {
+    const std::string text = detail::ToUtf8(message);
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t end = text.find("\r\n", start);
+      lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+      if (end == std::string::npos) break;
+      start = end + 2;
+    }
+  }
+  return lines;
 }
+
+std::size_t InstallerMessageCount() { return detail::State().messages.size(); }
 
 std::size_t OpenInstallerRecords() { return detail::State().records.size(); }
 
