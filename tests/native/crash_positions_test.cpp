@@ -12,6 +12,7 @@
 #include "engine_test_support.h"
 #include "entry/entry_points.h"
 #include "fault_fixture.h"
+#include "machine_scenarios.h"
 #include "support/registry_diff.h"
 
 namespace {
@@ -24,14 +25,7 @@ using registry_diff::Values;
 
 constexpr win::MSIHANDLE kInstall = 1;
 
-struct Scenario {
-  const char* name;
-  emu::Machine machine;
-  emu::User user;
-  bool machine_wide_flag;
-};
-
-void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+using machine_scenarios::Scenario;
 
 // What a crashed registry holds that is neither as the fixture had it nor as
 // the same runs without the crash leave it.
@@ -206,21 +200,7 @@ TEST_P(CrashPositionsTest, DeadUninstallThenInstallAndUninstall) {
   EXPECT_EQ(counts.leftovers, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Machines, CrashPositionsTest,
-    ::testing::Values(
-        Scenario{"Windows32AdministratorMachineWide", emu::Machine::Windows32,
-                 emu::User::Administrator, true},
-        Scenario{"Windows32AdministratorPerUser", emu::Machine::Windows32, emu::User::Administrator,
-                 false},
-        Scenario{"Windows32StandardMachineWide", emu::Machine::Windows32, emu::User::Standard,
-                 true},
-        Scenario{"Windows32StandardPerUser", emu::Machine::Windows32, emu::User::Standard, false},
-        Scenario{"Wow64AdministratorMachineWide", emu::Machine::Wow64, emu::User::Administrator,
-                 true},
-        Scenario{"Wow64AdministratorPerUser", emu::Machine::Wow64, emu::User::Administrator, false},
-        Scenario{"Wow64StandardMachineWide", emu::Machine::Wow64, emu::User::Standard, true},
-        Scenario{"Wow64StandardPerUser", emu::Machine::Wow64, emu::User::Standard, false}),
-    [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Machines, CrashPositionsTest,
+                         ::testing::ValuesIn(machine_scenarios::kEvery), machine_scenarios::Name);
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "engine_test_support.h"
 #include "entry/entry_points.h"
+#include "machine_scenarios.h"
 #include "round_trip_registry.h"
 
 namespace {
@@ -16,14 +17,7 @@ using engine_test::StartProcess;
 
 constexpr win::MSIHANDLE kInstall = 1;
 
-struct Scenario {
-  const char* name;
-  emu::Machine machine;
-  emu::User user;
-  bool machine_wide_flag;
-};
-
-void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+using machine_scenarios::Scenario;
 
 class RoundTripTest : public ::testing::TestWithParam<Scenario> {
  protected:
@@ -112,21 +106,7 @@ TEST_P(RoundTripTest, UninstallInAnotherProcessLeavesTheSameRegistry) {
                               : Registry(kMachine32, kMachine64, kUserRestored)));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Machines, RoundTripTest,
-    ::testing::Values(
-        Scenario{"Windows32AdministratorMachineWide", emu::Machine::Windows32,
-                 emu::User::Administrator, true},
-        Scenario{"Windows32AdministratorPerUser", emu::Machine::Windows32, emu::User::Administrator,
-                 false},
-        Scenario{"Windows32StandardMachineWide", emu::Machine::Windows32, emu::User::Standard,
-                 true},
-        Scenario{"Windows32StandardPerUser", emu::Machine::Windows32, emu::User::Standard, false},
-        Scenario{"Wow64AdministratorMachineWide", emu::Machine::Wow64, emu::User::Administrator,
-                 true},
-        Scenario{"Wow64AdministratorPerUser", emu::Machine::Wow64, emu::User::Administrator, false},
-        Scenario{"Wow64StandardMachineWide", emu::Machine::Wow64, emu::User::Standard, true},
-        Scenario{"Wow64StandardPerUser", emu::Machine::Wow64, emu::User::Standard, false}),
-    [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Machines, RoundTripTest, ::testing::ValuesIn(machine_scenarios::kEvery),
+                         machine_scenarios::Name);
 
 }  // namespace
