@@ -35,7 +35,9 @@ std::size_t FieldNumber(const std::u16string& inside, std::size_t fields) {
 // verbatim must therefore escape its brackets.
 std::u16string Format(const std::vector<std::u16string>& fields) {
   const std::u16string& pattern = fields[0];
+  if (pattern.find_first_of(u"[{") == std::u16string::npos) return pattern;
   std::u16string out;
+  out.reserve(pattern.size());
   std::size_t i = 0;
   while (i < pattern.size()) {
     // A {{...}} group is conditional text, which a log line never holds.
