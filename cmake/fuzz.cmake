@@ -18,7 +18,7 @@ target_link_libraries(skerrow_fuzz PRIVATE platform_emulation)
 target_link_options(skerrow_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
 
 set(FUZZ_CORPUS ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus)
-set(FUZZ_RUNS 2000 CACHE STRING "How many inputs the seeded fuzz test runs")
+set(FUZZ_RUNS 1000 CACHE STRING "How many inputs the seeded fuzz test runs")
 # Every file of the corpus once: the seeds and the regression inputs.
 add_test(NAME fuzz_corpus COMMAND skerrow_fuzz -runs=0 ${FUZZ_CORPUS})
 # From the seeds alone each time, with one seed: the same tree runs the same
