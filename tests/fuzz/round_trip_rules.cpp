@@ -240,17 +240,19 @@ std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const 
                                      const Registry& installed, emu::Machine machine,
                                      bool machine_level, bool marked_copies_only) {
   std::vector<std::string> stray;
-  // Per-user settings keys that this run created (and, when
-  // |marked_copies_only|, that ended as marked copies): the keys above them
-  // take the notes and the markers of the copy's trail.
+  // Per-user settings keys that this run set out to create (and, when
+  // |marked_copies_only|, that were new and ended as marked copies): the
+  // keys above them take the notes and the markers of the copy's trail. A
+  // key that was there all along but looked missing gets the note in its
+  // parent too, before its create finds it.
   std::vector<std::string> made_copies;
   for (const emu::Call& call : calls) {
     if (call.function != "RegCreateKeyExW" || call.path.rfind("HKCU", 0) != 0) continue;
-    if (SettingOf(call.path, machine) == nullptr ||
-        registry_diff::Values(before, call.path) != nullptr) {
+    if (SettingOf(call.path, machine) == nullptr) continue;
+    if (marked_copies_only && (registry_diff::Values(before, call.path) != nullptr ||
+                               !IsMarkedUserCopy(installed, call.path, machine))) {
       continue;
     }
-    if (marked_copies_only && !IsMarkedUserCopy(installed, call.path, machine)) continue;
     made_copies.push_back(call.path);
   }
   for (const emu::Call& call : calls) {
