@@ -73,7 +73,7 @@ win::UINT Run(win::MSIHANDLE install, bool installing) {
   const char* writable = data.machine_wide ? WritableName(machine) : "not-asked";
   if (machine == MachineSoftware::kUnknown) {
     LogBegin(installing, data, writable, false, false);
-    LogFailure("asking whether it may write", win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, nullptr);
+    LogWriteProbeFailure();
     return win::ERROR_INSTALL_FAILURE;
   }
   // The first line names the views, so the WOW64 probe comes before the

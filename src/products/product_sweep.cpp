@@ -152,7 +152,7 @@ bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   if (root == nullptr) {
     if (failed) {
       call.failed = true;
-      LogFailure("asking whether it may write", win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, nullptr);
+      LogWriteProbeFailure();
     }
     return false;
   }

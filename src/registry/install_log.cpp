@@ -143,11 +143,14 @@ LogLine& LogLine::Text(const char16_t* text) {
 
 LogLine& LogLine::Quoted(const char16_t* text) {
   Put(u'"');
-  for (; text != nullptr && *text != 0; ++text) {
-    if (*text == u'"') Put(u'"');
-    Put(*text);
-  }
+  for (; text != nullptr && *text != 0; ++text) Inside(*text);
   Put(u'"');
+  return *this;
+}
+
+LogLine& LogLine::Inside(char16_t unit) {
+  if (unit == u'"') Put(u'"');
+  Put(unit);
   return *this;
 }
 

@@ -26,8 +26,11 @@ class LogLine {
 
   LogLine& Text(const char* ascii);
   LogLine& Text(const char16_t* text);
-  // |text| in double quotes, a quote inside doubled; null is "".
+  // |text| in double quotes, a quote inside doubled; null is "". A quoted
+  // field built in parts writes its quotes with Text("\"") and the units
+  // inside with Inside.
   LogLine& Quoted(const char16_t* text);
+  LogLine& Inside(char16_t unit);
   LogLine& Number(unsigned long value);
   // A Windows error code by its name and number: ERROR_ACCESS_DENIED (5).
   LogLine& Error(win::LONG error);

@@ -19,11 +19,7 @@ const char* RootName(const win::HKEY__* root) {
 LogLine& Key(LogLine& line, win::HKEY root, const char16_t* path, win::REGSAM view) {
   // The path is quoted as a whole; the root goes into the quotes.
   LogLine& keyed = line.Text(" key=\"").Text(RootName(root));
-  for (const char16_t* c = path; c != nullptr && *c != 0; ++c) {
-    const char16_t one[] = {*c, 0};
-    if (*c == u'"') keyed.Text(u"\"");
-    keyed.Text(one);
-  }
+  for (const char16_t* c = path; c != nullptr && *c != 0; ++c) keyed.Inside(*c);
   // The user's keys are one key in both views.
   const char* view_name = root == win::HKEY_CURRENT_USER       ? "shared"
                           : (view & win::KEY_WOW64_64KEY) != 0 ? "64"
@@ -71,13 +67,11 @@ void Value(LogLine& line, win::DWORD type, const win::BYTE* data, win::DWORD siz
     return;
   }
   if ((type == win::REG_SZ || type == win::REG_EXPAND_SZ) && size % 2 == 0) {
-    char16_t text[2] = {0, 0};
     line.Text("\"");
     for (win::DWORD i = 0; i + 1 < size; i += 2) {
-      text[0] = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-      if (text[0] == 0) break;
-      if (text[0] == u'"') line.Text("\"");
-      line.Text(text);
+      const auto unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+      if (unit == 0) break;
+      line.Inside(unit);
     }
     line.Text("\"");
     return;
@@ -169,4 +163,8 @@ void LogFailure(const char* doing, win::HKEY root, const char16_t* path, win::RE
   // The copy stays, marked, for uninstalling to remove.
   if (made) line.Text(" copy=made");
   Send(line);
+}
+
+void LogWriteProbeFailure() {
+  LogFailure("asking whether it may write", win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, nullptr);
 }

@@ -42,6 +42,9 @@ void NoteCopyMade();
 // one.
 void LogCopyRemoved(const char16_t* path, win::REGSAM view, bool leftovers);
 
+// Whether HKEY_LOCAL_MACHINE\SOFTWARE may be written could not be told.
+void LogWriteProbeFailure();
+
 // Something that exists could not be done while |doing| |value| of the
 // settings key |path| below |root| (null: no key in particular): names the
 // registry call that failed last.

@@ -64,7 +64,8 @@ class CopyTrail {
   // keys that hold nothing but "SKRW_RemoveWhenEmpty", empty keys named by
   // the note in their parent, and after a deleted copy (kDeleted) also any
   // key left empty, as removing a copy always has. Stops at the first key
-  // that stays. Allocates nothing unless |keep_open|. Once per object.
+  // that stays. Allocates nothing unless |keep_open|. Once per object; Name
+  // still answers afterwards.
   TrailWalk Walk(TrailStart start, bool keep_open = false);
 
  private:

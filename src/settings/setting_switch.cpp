@@ -57,7 +57,7 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   // Finishes removing what a run that stopped may have left on the path,
   // and finds the deepest key there is.
   CopyTrail names(path);
-  TrailWalk trail = WalkCopyTrail(path, TrailStart::kAbsent, true);
+  TrailWalk trail = names.Walk(TrailStart::kAbsent, true);
   if (!trail.ok || !trail.kept_key) return false;
   std::unique_ptr<RegKeyW> parent = std::move(trail.kept_key);
   const int levels = names.Levels();
