@@ -75,27 +75,14 @@ enum class Action { kInstall, kUninstall };
 
 class CrashPositionsTest : public ::testing::TestWithParam<Scenario> {
  protected:
-  std::string Fixture() const {
-    const bool wow64 = GetParam().machine == emu::Machine::Wow64;
-    std::string text = std::string(fault_fixture::kMachine32) +
-                       (wow64 ? fault_fixture::kMachine64 : "") + fault_fixture::kUser;
-    const std::string m32 = wow64 ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
-    for (std::size_t at; (at = text.find("$M32")) != std::string::npos;) text.replace(at, 4, m32);
-    for (std::size_t at; (at = text.find("$M64")) != std::string::npos;) {
-      text.replace(at, 4, "HKLM\\SOFTWARE");
-    }
-    return text;
-  }
+  std::string Fixture() const { return fault_fixture::Registry(GetParam().machine); }
 
   // Runs |action| in a newly started process over |registry|; with
   // |dies|, the process dies after call |dies_after|. Returns the registry
   // dump.
   std::string Run(Action action, const std::string& registry, bool dies = false,
                   std::size_t dies_after = 0, std::vector<emu::Call>* calls = nullptr) const {
-    StartProcess(GetParam().machine, GetParam().user);
-    emu::Load(registry);
-    emu::SetProperty(u"CustomActionData",
-                     GetParam().machine_wide_flag ? u"[INSTALLDIR]>1" : u"[INSTALLDIR]>0");
+    machine_scenarios::StartProcessWith(GetParam(), registry);
     if (dies) emu::DieAfterCall(dies_after);
     const win::UINT result = action == Action::kInstall ? Install(kInstall) : Uninstall(kInstall);
     emu::ClearFaults();

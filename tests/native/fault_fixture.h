@@ -6,6 +6,10 @@
 // the native HKLM\SOFTWARE of 64-bit Windows (left out on 32-bit Windows).
 #pragma once
 
+#include <string>
+
+#include "platform/emulation/emulation.h"
+
 namespace fault_fixture {
 
 inline constexpr char kMachine32[] = R"(
@@ -66,5 +70,18 @@ HKCU\Software\Autodesk\AutoCAD LT\R19\ACADLT-D001:409
 HKCU\Software\CadManagerControl\CommunicationCenter
   EnableCommunicationCenter = dword:0
 )";
+
+// The whole fixture in the Load format for |machine|: both machine views on
+// WOW64, the 32-bit one alone on 32-bit Windows, and the user's keys.
+inline std::string Registry(emu::Machine machine) {
+  const bool wow64 = machine == emu::Machine::Wow64;
+  std::string text = std::string(kMachine32) + (wow64 ? kMachine64 : "") + kUser;
+  const std::string m32 = wow64 ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
+  for (std::size_t at; (at = text.find("$M32")) != std::string::npos;) text.replace(at, 4, m32);
+  for (std::size_t at; (at = text.find("$M64")) != std::string::npos;) {
+    text.replace(at, 4, "HKLM\\SOFTWARE");
+  }
+  return text;
+}
 
 }  // namespace fault_fixture

@@ -76,27 +76,14 @@ struct Outcome {
 
 class FaultPositionsTest : public ::testing::TestWithParam<Scenario> {
  protected:
-  std::string Fixture() const {
-    const bool wow64 = GetParam().machine == emu::Machine::Wow64;
-    std::string text = std::string(fault_fixture::kMachine32) +
-                       (wow64 ? fault_fixture::kMachine64 : "") + fault_fixture::kUser;
-    const std::string m32 = wow64 ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
-    for (std::size_t at; (at = text.find("$M32")) != std::string::npos;) text.replace(at, 4, m32);
-    for (std::size_t at; (at = text.find("$M64")) != std::string::npos;) {
-      text.replace(at, 4, "HKLM\\SOFTWARE");
-    }
-    return text;
-  }
+  std::string Fixture() const { return fault_fixture::Registry(GetParam().machine); }
 
   // Runs Install or Uninstall in a newly started process over |registry|,
   // with |fault| injected and allocations failing from |allocation| on (0:
   // none).
   Outcome Run(bool install, const std::string& registry,
               const Fault& fault = Fault{0, 0, "", false}, std::size_t allocation = 0) const {
-    StartProcess(GetParam().machine, GetParam().user);
-    emu::Load(registry);
-    emu::SetProperty(u"CustomActionData",
-                     GetParam().machine_wide_flag ? u"[INSTALLDIR]>1" : u"[INSTALLDIR]>0");
+    machine_scenarios::StartProcessWith(GetParam(), registry);
     if (fault.call != 0) emu::FailNthCall(fault.call, fault.error);
     if (allocation != 0) emu::FailAllocationsFrom(allocation);
     Outcome outcome;

@@ -18,6 +18,26 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
   InfoCenterOn = dword:1
 )";
 
+// The first line of an export, as the format has it.
+std::string Begin(const char* name, const char* machine_wide, const char* data,
+                  const char* writable, const char* views) {
+  return std::string("Skerrow: begin export=") + name + " machine-wide=" + machine_wide +
+         " from=CustomActionData:\"" + data + "\" hklm-writable=" + writable + " views=" + views;
+}
+
+// The summary line: |counts| are switched, restored, left alone, copies made,
+// copies removed and failures.
+std::string End(const char* name, int result, const std::vector<int>& counts) {
+  const char* const names[] = {"switched",    "restored",       "left-alone",
+                               "copies-made", "copies-removed", "failures"};
+  std::string line =
+      std::string("Skerrow: end export=") + name + " result=" + std::to_string(result);
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    line += std::string(" ") + names[i] + "=" + std::to_string(counts[i]);
+  }
+  return line;
+}
+
 struct Run {
   bool install;
   const char16_t* data;
@@ -59,80 +79,64 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
   const std::string ic = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter";
   // The user's keys are named by the path the engine builds, as the
   // machine's are.
-  const std::string user_ic = ic;
   const std::string user_product = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\n";
   const std::vector<LogCase> cases = {
       {"switched at machine level",
        kMachineKey,
        {{true, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Install", "yes", ">1", "yes", "32"),
         "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\" + ic +
             "\" view=32 value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
             "copy=no",
-        "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=0 "
-        "copies-removed=0 failures=0"}},
+        End("Install", 0, {1, 0, 0, 0, 0, 0})}},
       {"a second install leaves the setting alone",
        kMachineKey,
        {{true, u">1"}, {true, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
-        "Skerrow: end export=Install result=0 switched=0 restored=0 left-alone=1 copies-made=0 "
-        "copies-removed=0 failures=0"}},
+       {Begin("Install", "yes", ">1", "yes", "32"), End("Install", 0, {0, 0, 1, 0, 0, 0})}},
       {"a copy made for the user",
        std::string(kMachineKey) + user_product,
        {{true, u"x>0"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
-        "hklm-writable=not-asked views=32",
-        "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + user_ic +
+       {Begin("Install", "no", "x>0", "not-asked", "32"),
+        "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + ic +
             "\" view=shared value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
             "copy=made",
-        "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=1 "
-        "copies-removed=0 failures=0"}},
+        End("Install", 0, {1, 0, 0, 1, 0, 0})}},
       {"the copy deleted again",
        std::string(kMachineKey) + user_product,
        {{true, u"x>0"}, {false, u"x>0"}},
        nullptr,
-       {"Skerrow: begin export=Uninstall machine-wide=no from=CustomActionData:\"x>0\" "
-        "hklm-writable=not-asked views=32",
-        "Skerrow: removed-copy key=\"HKEY_CURRENT_USER\\" + user_ic + "\" view=shared",
-        "Skerrow: end export=Uninstall result=0 switched=0 restored=0 left-alone=0 "
-        "copies-made=0 copies-removed=1 failures=0"}},
+       {Begin("Uninstall", "no", "x>0", "not-asked", "32"),
+        "Skerrow: removed-copy key=\"HKEY_CURRENT_USER\\" + ic + "\" view=shared",
+        End("Uninstall", 0, {0, 0, 0, 0, 1, 0})}},
       {"restored from the record",
        kMachineKey,
        {{true, u">1"}, {false, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Uninstall", "yes", ">1", "yes", "32"),
         "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\" + ic +
             "\" view=32 value=\"InfoCenterOn\" new=REG_DWORD:1 record=used",
-        "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=0"}},
+        End("Uninstall", 0, {0, 1, 0, 0, 0, 0})}},
       {"a setting that did not exist gets the default",
        "HKLM\\" + ic + "\n  Other = sz:[x]\n",
        {{true, u">1"}, {false, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Uninstall", "yes", ">1", "yes", "32"),
         "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\" + ic +
             "\" view=32 value=\"InfoCenterOn\" new=REG_DWORD:1 record=used-absent",
-        "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=0"}},
+        End("Uninstall", 0, {0, 1, 0, 0, 0, 0})}},
       {"the communication center gets its default without a record",
        "HKLM\\SOFTWARE\\CadManagerControl\\CommunicationCenter\n"
        "  EnableCommunicationCenter = dword:0\n",
        {{false, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Uninstall", "yes", ">1", "yes", "32"),
         "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\CadManagerControl\\"
         "CommunicationCenter\" view=32 value=\"EnableCommunicationCenter\" new=REG_DWORD:1 "
         "record=none",
-        "Skerrow: end export=Uninstall result=0 switched=0 restored=1 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=0"}},
+        End("Uninstall", 0, {0, 1, 0, 0, 0, 0})}},
       {"old values of every type, and brackets and quotes as they are",
        "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]{{x}}\\InfoCenter\n"
        "  InfoCenterOn = sz:say \"[ProductName]\"\n"
@@ -140,8 +144,7 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
        "  InfoCenterOn = hex:00,01,ff\n",
        {{true, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Install", "yes", ">1", "yes", "32"),
         "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\Q"
         "\\InfoCenter\" view=32 value=\"InfoCenterOn\" old=REG_BINARY:00,01,ff "
         "new=REG_DWORD:0 record=written copy=no",
@@ -149,98 +152,80 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
         "key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\{P}[1]{{x}}"
         "\\InfoCenter\" view=32 value=\"InfoCenterOn\" old=REG_SZ:\"say \"\"[ProductName]\"\"\" "
         "new=REG_DWORD:0 record=written copy=no",
-        "Skerrow: end export=Install result=0 switched=2 restored=0 left-alone=0 copies-made=0 "
-        "copies-removed=0 failures=0"}},
+        End("Install", 0, {2, 0, 0, 0, 0, 0})}},
       {"a failure names the call, the key, the value and the error",
        kMachineKey,
        {{true, u">1"}},
        "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter\\SKRW_Backup",
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Install", "yes", ">1", "yes", "32"),
         "Skerrow: failed doing=\"switching off\" key=\"HKEY_LOCAL_MACHINE\\" + ic +
             "\" view=32 value=\"InfoCenterOn\" call=RegCreateKeyExW name=\"SKRW_Backup\" "
             "error=ERROR_ACCESS_DENIED (5)",
-        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=1"}},
+        End("Install", 1603, {0, 0, 0, 0, 0, 1})}},
       {"a release key that cannot be read",
        kMachineKey,
        {{true, u">1"}},
        "HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0",
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Install", "yes", ">1", "yes", "32"),
         "Skerrow: failed doing=\"opening the release key\" key=\"HKEY_LOCAL_MACHINE\\"
         "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" view=32 call=RegOpenKeyExW "
         "name=\"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" error=ERROR_ACCESS_DENIED (5)",
-        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=1"}},
+        End("Install", 1603, {0, 0, 0, 0, 0, 1})}},
       {"product keys that cannot be listed",
        kMachineKey,
        {{true, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Install", "yes", ">1", "yes", "32"),
         "Skerrow: failed doing=\"listing the product keys\" key=\"HKEY_LOCAL_MACHINE\\"
         "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\" view=32 call=RegEnumKeyExW name=\"\" "
         "error=ERROR_KEY_DELETED (1018)",
-        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=1"},
+        End("Install", 1603, {0, 0, 0, 0, 0, 1})},
        "RegEnumKeyExW"},
       {"a machine that cannot tell whether it may be written",
        kMachineKey,
        {{true, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=unknown views=none",
+       {Begin("Install", "yes", ">1", "unknown", "none"),
         "Skerrow: failed doing=\"asking whether it may write\" key=\"HKEY_LOCAL_MACHINE\\"
         "SOFTWARE\" view=32 call=RegOpenKeyExW name=\"SOFTWARE\" error=ERROR_KEY_DELETED (1018)",
-        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=1"},
+        End("Install", 1603, {0, 0, 0, 0, 0, 1})},
        "RegOpenKeyExW"},
       {"a copy of a machine key switched earlier is still a change",
        "HKLM\\" + ic + "\n  InfoCenterOn = dword:0\nHKLM\\" + ic +
            "\\SKRW_Backup\n  InfoCenterOn = dword:1\n" + user_product,
        {{true, u"x>0"}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
-        "hklm-writable=not-asked views=32",
-        "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + user_ic +
+       {Begin("Install", "no", "x>0", "not-asked", "32"),
+        "Skerrow: switched key=\"HKEY_CURRENT_USER\\" + ic +
             "\" view=shared value=\"InfoCenterOn\" old=REG_DWORD:0 new=REG_DWORD:0 record=kept "
             "copy=made",
-        "Skerrow: end export=Install result=0 switched=1 restored=0 left-alone=0 copies-made=1 "
-        "copies-removed=0 failures=0"}},
+        End("Install", 0, {1, 0, 0, 1, 0, 0})}},
       {"a copy that could not be switched is named with the failure",
        std::string(kMachineKey) + user_product,
        {{true, u"x>0"}},
        "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter\\SKRW_Backup",
-       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"x>0\" "
-        "hklm-writable=not-asked views=32",
-        "Skerrow: failed doing=\"switching off\" key=\"HKEY_CURRENT_USER\\" + user_ic +
+       {Begin("Install", "no", "x>0", "not-asked", "32"),
+        "Skerrow: failed doing=\"switching off\" key=\"HKEY_CURRENT_USER\\" + ic +
             "\" view=shared value=\"InfoCenterOn\" call=RegCreateKeyExW name=\"SKRW_Backup\" "
             "error=ERROR_ACCESS_DENIED (5) copy=made",
-        "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
-        "copies-made=1 copies-removed=0 failures=1"}},
+        End("Install", 1603, {0, 0, 0, 1, 0, 1})}},
       {"a value put back whose record could not be removed",
        kMachineKey,
        {{true, u">1"}, {false, u">1"}},
        nullptr,
-       {"Skerrow: begin export=Uninstall machine-wide=yes from=CustomActionData:\">1\" "
-        "hklm-writable=yes views=32",
+       {Begin("Uninstall", "yes", ">1", "yes", "32"),
         "Skerrow: restored key=\"HKEY_LOCAL_MACHINE\\" + ic +
             "\" view=32 value=\"InfoCenterOn\" new=REG_DWORD:1 record=used",
         "Skerrow: failed doing=\"restoring\" key=\"HKEY_LOCAL_MACHINE\\" + ic +
             "\" view=32 value=\"InfoCenterOn\" call=RegDeleteKeyW name=\"SKRW_Backup\" "
             "error=ERROR_KEY_DELETED (1018)",
-        "Skerrow: end export=Uninstall result=1603 switched=0 restored=1 left-alone=0 "
-        "copies-made=0 copies-removed=0 failures=1"},
+        End("Uninstall", 1603, {0, 1, 0, 0, 0, 1})},
        "RegDeleteKeyW"},
       {"empty data",
        kMachineKey,
        {{true, u""}},
        nullptr,
-       {"Skerrow: begin export=Install machine-wide=no from=CustomActionData:\"\" "
-        "hklm-writable=not-asked views=none",
-        "Skerrow: end export=Install result=13 switched=0 restored=0 left-alone=0 copies-made=0 "
-        "copies-removed=0 failures=0"}},
+       {Begin("Install", "no", "", "not-asked", "none"), End("Install", 13, {0, 0, 0, 0, 0, 0})}},
   };
   for (const LogCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -263,9 +248,7 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
   EXPECT_EQ(Install(kInstall), 0u);
   const std::vector<std::string> lines = emu::InstallerMessages();
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0],
-            "Skerrow: begin export=Install machine-wide=yes from=CustomActionData:\">1\" "
-            "hklm-writable=yes views=32,64");
+  EXPECT_EQ(lines[0], Begin("Install", "yes", ">1", "yes", "32,64"));
   EXPECT_EQ(lines[1],
             "Skerrow: switched key=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\P\\"
             "InfoCenter\" view=64 value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 "
@@ -313,9 +296,7 @@ TEST_F(InstallLogTest, RunningOutOfMemoryIsNamed) {
   EXPECT_EQ(lines[0],
             "Skerrow: failed doing=\"Install\" call=operator new name=\"\" "
             "error=ERROR_NOT_ENOUGH_MEMORY (8)");
-  EXPECT_EQ(lines[1],
-            "Skerrow: end export=Install result=1603 switched=0 restored=0 left-alone=0 "
-            "copies-made=0 copies-removed=0 failures=1");
+  EXPECT_EQ(lines[1], End("Install", 1603, {0, 0, 0, 0, 0, 1}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <ostream>
 
+#include "engine_test_support.h"
 #include "platform/emulation/emulation.h"
 
 namespace machine_scenarios {
@@ -29,6 +30,15 @@ inline constexpr Scenario kEvery[] = {
     {"Wow64StandardMachineWide", emu::Machine::Wow64, emu::User::Standard, true},
     {"Wow64StandardPerUser", emu::Machine::Wow64, emu::User::Standard, false},
 };
+
+// A newly started process of |scenario| over |registry|, with the data of
+// a package as it would pass it: "[INSTALLDIR]>1" or "[INSTALLDIR]>0".
+inline void StartProcessWith(const Scenario& scenario, const std::string& registry) {
+  engine_test::StartProcess(scenario.machine, scenario.user);
+  emu::Load(registry);
+  emu::SetProperty(u"CustomActionData",
+                   scenario.machine_wide_flag ? u"[INSTALLDIR]>1" : u"[INSTALLDIR]>0");
+}
 
 inline std::string Name(const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; }
 
