@@ -43,6 +43,22 @@ struct FILETIME {
 };
 
 using IsWow64ProcessFn = BOOL(SKERROW_STDCALL*)(HANDLE process, BOOL* wow64);
+// advapi32's RegLoadAppKeyW, looked up at run time: Windows before Vista
+// lacks it. Loads a hive file privately; the hive goes when the last handle
+// into it closes.
+using RegLoadAppKeyWFn = LONG(SKERROW_STDCALL*)(const char16_t* file, HKEY* result,
+                                                REGSAM access, DWORD options, DWORD reserved);
+
+// A security identifier; only Windows looks inside.
+using PSID = void*;
+struct SID_AND_ATTRIBUTES {
+  PSID Sid;
+  DWORD Attributes;
+};
+// What GetTokenInformation writes for TokenUser.
+struct TOKEN_USER {
+  SID_AND_ATTRIBUTES User;
+};
 
 // Predefined root keys, with the values Windows gives them.
 inline HKEY PredefinedKey(std::uint32_t value) {
@@ -50,19 +66,23 @@ inline HKEY PredefinedKey(std::uint32_t value) {
 }
 inline const HKEY HKEY_CURRENT_USER = PredefinedKey(0x80000001u);
 inline const HKEY HKEY_LOCAL_MACHINE = PredefinedKey(0x80000002u);
+inline const HKEY HKEY_USERS = PredefinedKey(0x80000003u);
 
 // Error codes.
 constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr LONG ERROR_INVALID_DATA = 13;
+constexpr LONG ERROR_SHARING_VIOLATION = 32;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
 constexpr LONG ERROR_BAD_PATHNAME = 161;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 constexpr LONG ERROR_NOACCESS = 998;
+constexpr LONG ERROR_BADDB = 1009;
 constexpr LONG ERROR_KEY_DELETED = 1018;
 constexpr LONG ERROR_INSTALL_FAILURE = 1603;
 
@@ -92,6 +112,8 @@ constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr int TokenUser = 1;
 // An informational message: it goes to the installer's log, never to the
 // screen.
 constexpr int INSTALLMESSAGE_INFO = 0x04000000;
@@ -118,6 +140,12 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
 LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DWORD* reserved,
                    DWORD* type, BYTE* data, DWORD* data_size);
 
+// The account the process runs as: its token, and the text form of a SID.
+BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
+BOOL GetTokenInformation(HANDLE token, int information_class, void* information, DWORD length,
+                         DWORD* return_length);
+BOOL ConvertSidToStringSidW(PSID sid, char16_t** text);
+
 // msi.dll, each by ordinal: MsiGetPropertyW 74, MsiCreateRecord 17,
 // MsiRecordSetStringW 125, MsiProcessMessage 103, MsiCloseHandle 8.
 UINT MsiGetPropertyW(MSIHANDLE install, const char16_t* name, char16_t* value, DWORD* length);
@@ -131,6 +159,8 @@ HMODULE GetModuleHandleW(const char16_t* module_name);
 FARPROC GetProcAddress(HMODULE module, const char* proc_name);
 HANDLE GetCurrentProcess();
 BOOL DisableThreadLibraryCalls(HMODULE module);
+BOOL CloseHandle(HANDLE handle);
+void* LocalFree(void* memory);
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size);
 int lstrlenW(const char16_t* text);
 char16_t* lstrcpyW(char16_t* destination, const char16_t* source);

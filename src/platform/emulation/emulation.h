@@ -30,7 +30,10 @@ enum class User {
 void Reset(Machine machine = Machine::Windows32, User user = User::Administrator);
 
 // Adds keys and values from a compact text. Key lines start in column 0 with
-// a root ("HKLM" or "HKCU") and a physical path; value lines below a key are
+// a root and a physical path. Roots: "HKLM", "HKCU", "HKU\<SID>" (a hive
+// loaded under HKEY_USERS; that of the process's own account, SetProcessUser,
+// is HKCU itself) and "<FILE>" (a hive file that is not loaded, such as
+// <C:\Users\bob\NTUSER.DAT>, names compared ignoring case); value lines below a key are
 // indented and read  name = type:data  where name "@" is the default value and
 // type is one of
 //   dword:0x1 (or decimal)      sz:text    expand_sz:text
@@ -43,7 +46,9 @@ void Reset(Machine machine = Machine::Windows32, User user = User::Administrator
 // malformed line.
 void Load(const std::string& text);
 
-// The whole registry in the Load format: HKCU, then HKLM, each key on its own
+// The whole registry in the Load format: HKCU, then HKLM, then the other
+// hives loaded under HKEY_USERS by SID and the hive files by name (these two
+// only where there are any), each key on its own
 // line followed by its values, keys and values in enumeration order. Every
 // key is listed, the roots and empty keys included. Data is written as
 // dword:0x2a (a four-byte REG_DWORD), sz: or expand_sz: (one line of text with
@@ -119,6 +124,17 @@ std::size_t OpenInstallerRecords();
 // With |refuse|, MsiProcessMessage answers -1 and keeps nothing, as an
 // installer does whose session is gone.
 void RefuseInstallerMessages(bool refuse);
+// The account the process runs as: the user SID in its token, and whose
+// hive HKEY_CURRENT_USER is. "S-1-5-21-0-0-0-1000" after Reset.
+void SetProcessUser(const std::u16string& sid);
+// Whether ADVAPI32 exports RegLoadAppKeyW (it does after Reset).
+void SetRegLoadAppKeyExported(bool exported);
+// RegLoadAppKeyW refuses the hive file |file| with |error| from now on:
+// ERROR_SHARING_VIOLATION for a hive another process has loaded,
+// ERROR_BADDB for a damaged one. Reset forgets it.
+void RefuseHiveFile(const std::u16string& file, win::LONG error);
+// Token handles not closed and SID texts not freed with LocalFree.
+std::size_t OpenProcessObjects();
 // Whether KERNEL32 exports IsWow64Process (it does after Reset) and what it
 // answers (Machine::Wow64 after Reset with that machine).
 void SetIsWow64ProcessExported(bool exported);

@@ -5,6 +5,7 @@
 // clang-format off
 #include "platform/win_api.h"
 #include <windows.h>
+#include <sddl.h>
 // clang-format on
 
 // Declared here rather than through <msi.h>: the import library binds them
@@ -24,6 +25,8 @@ namespace {
 static_assert(sizeof(win::DWORD) == sizeof(::DWORD), "DWORD layouts differ");
 static_assert(sizeof(win::FILETIME) == sizeof(::FILETIME), "FILETIME layouts differ");
 static_assert(sizeof(char16_t) == sizeof(wchar_t), "UTF-16 units differ");
+static_assert(sizeof(win::TOKEN_USER) == sizeof(::TOKEN_USER), "TOKEN_USER layouts differ");
+static_assert(win::TokenUser == ::TokenUser, "token information classes differ");
 
 ::HKEY Native(win::HKEY key) { return reinterpret_cast<::HKEY>(key); }
 ::DWORD* Native(win::DWORD* value) { return reinterpret_cast<::DWORD*>(value); }
@@ -96,6 +99,20 @@ LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
                          Native(type), data, Native(data_size));
 }
 
+BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
+  return ::OpenProcessToken(process, access, token);
+}
+
+BOOL GetTokenInformation(HANDLE token, int information_class, void* information, DWORD length,
+                         DWORD* return_length) {
+  return ::GetTokenInformation(token, static_cast<::TOKEN_INFORMATION_CLASS>(information_class),
+                               information, length, Native(return_length));
+}
+
+BOOL ConvertSidToStringSidW(PSID sid, char16_t** text) {
+  return ::ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text));
+}
+
 UINT MsiGetPropertyW(MSIHANDLE install, const char16_t* name, char16_t* value, DWORD* length) {
   return ::MsiGetPropertyW(install, Native(name), Native(value), Native(length));
 }
@@ -125,6 +142,10 @@ HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
 BOOL DisableThreadLibraryCalls(HMODULE module) {
   return ::DisableThreadLibraryCalls(Native(module));
 }
+
+BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+
+void* LocalFree(void* memory) { return ::LocalFree(memory); }
 
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size) {
   return ::ExpandEnvironmentStringsW(Native(source), Native(destination), size);
