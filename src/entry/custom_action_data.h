@@ -8,6 +8,8 @@ struct CustomActionData {
   bool present = false;
   // Set when the character right after the first '>' is '1'.
   bool machine_wide = false;
+  // Set by the request ";AllUsers" after that character.
+  bool all_users = false;
   // The text as read, cut to the buffer, for the installer's log.
   char16_t text[64] = {};
 };
@@ -18,3 +20,8 @@ CustomActionData ReadCustomActionData(win::MSIHANDLE install);
 
 // Whether the first '>' of |text| is followed by '1'.
 bool HasMachineWideFlag(const char16_t* text);
+
+// Whether the requests after the character that follows the first '>' of
+// |text| hold "AllUsers" (in any case). Requests are names, each after a
+// ';': ">1;AllUsers". Earlier versions read only the flag and ignore them.
+bool HasAllUsersRequest(const char16_t* text);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "entry/all_users.h"
 #include "entry/custom_action_data.h"
 #include "entry/release_lists.h"
 #include "entry/wow64_probe.h"
@@ -35,19 +36,32 @@ const char* WritableName(MachineSoftware answer) {
 
 const char* ExportName(bool installing) { return installing ? "Install" : "Uninstall"; }
 
+// What an all-users request came to: the mode needs the machine level.
+enum class AllUsers { kNotAsked, kHonoured, kNotHonoured };
+
+AllUsers AllUsersMode(const CustomActionData& data, MachineSoftware machine) {
+  if (!data.all_users) return AllUsers::kNotAsked;
+  return data.machine_wide && machine == MachineSoftware::kWritable ? AllUsers::kHonoured
+                                                                    : AllUsers::kNotHonoured;
+}
+
 // The first line: what was asked for and what this machine allows. Only a
 // machine-wide run needs to know whether HKEY_LOCAL_MACHINE is writable.
 void LogBegin(bool installing, const CustomActionData& data, const char* writable, bool sweeps,
-              bool wow64) {
+              bool wow64, AllUsers all_users) {
   LogLine line("begin export=");
   line.Text(ExportName(installing)).Text(" machine-wide=").Text(YesNo(data.machine_wide));
   line.Text(" from=CustomActionData:").Quoted(data.text).Text(" hklm-writable=");
   line.Text(writable);
   line.Text(" views=").Text(!sweeps ? "none" : wow64 ? "32,64" : "32");
+  // Only where asked for, so that the lines of every other run stay as
+  // they were.
+  if (all_users == AllUsers::kHonoured) line.Text(" all-users=yes");
+  if (all_users == AllUsers::kNotHonoured) line.Text(" all-users=not-honoured");
   Send(line);
 }
 
-void LogEnd(bool installing, win::UINT result) {
+void LogEnd(bool installing, win::UINT result, const PersonsTally* persons) {
   const LogTally& tally = Tally();
   LogLine line("end export=");
   line.Text(ExportName(installing)).Text(" result=").Number(result);
@@ -56,14 +70,37 @@ void LogEnd(bool installing, win::UINT result) {
   line.Text(" copies-made=").Number(tally.copies_made);
   line.Text(" copies-removed=").Number(tally.copies_removed);
   line.Text(" failures=").Number(tally.failures);
+  if (persons != nullptr) {
+    line.Text(" profiles=").Number(persons->reached);
+    line.Text(" unreachable=").Number(persons->unreachable);
+  }
   Send(line);
 }
 
-win::UINT Run(win::MSIHANDLE install, bool installing) {
+// Both passes over the release lists, in the user's hive |call| names.
+void Passes(ActionCall& call) {
+  SweepAll(FirstPassReleases, call);
+  if (!call.installing) SweepAll(CadManagerControlReleases, call);
+  if (RunsUnderWow64()) {
+    call.view64 = true;
+    SweepAll(SecondPassReleases, call);
+    if (!call.installing) SweepAll(CadManagerControlReleases, call);
+  }
+}
+
+struct Outcome {
+  win::UINT result = win::ERROR_INSTALL_FAILURE;
+  bool all_users = false;
+  PersonsTally persons;
+};
+
+Outcome Run(win::MSIHANDLE install, bool installing) {
+  Outcome outcome;
   const CustomActionData data = ReadCustomActionData(install);
   if (!data.present) {
-    LogBegin(installing, data, "not-asked", false, false);
-    return win::ERROR_INVALID_DATA;
+    LogBegin(installing, data, "not-asked", false, false, AllUsers::kNotAsked);
+    outcome.result = win::ERROR_INVALID_DATA;
+    return outcome;
   }
   // A machine-wide run must know before it changes anything whether it may
   // write below HKEY_LOCAL_MACHINE; not knowing is a failure, not a reason
@@ -71,39 +108,39 @@ win::UINT Run(win::MSIHANDLE install, bool installing) {
   const MachineSoftware machine =
       data.machine_wide ? ProbeMachineSoftware() : MachineSoftware::kWritable;
   const char* writable = data.machine_wide ? WritableName(machine) : "not-asked";
+  const AllUsers all_users = AllUsersMode(data, machine);
   if (machine == MachineSoftware::kUnknown) {
-    LogBegin(installing, data, writable, false, false);
+    LogBegin(installing, data, writable, false, false, all_users);
     LogWriteProbeFailure();
-    return win::ERROR_INSTALL_FAILURE;
+    return outcome;
   }
   // The first line names the views, so the WOW64 probe comes before the
   // first pass rather than after it.
-  LogBegin(installing, data, writable, true, RunsUnderWow64());
+  LogBegin(installing, data, writable, true, RunsUnderWow64(), all_users);
   ActionCall call(installing, data.machine_wide);
-  SweepAll(FirstPassReleases, call);
-  if (!installing) SweepAll(CadManagerControlReleases, call);
-  if (RunsUnderWow64()) {
-    call.view64 = true;
-    SweepAll(SecondPassReleases, call);
-    if (!installing) SweepAll(CadManagerControlReleases, call);
+  Passes(call);
+  if (all_users == AllUsers::kHonoured) {
+    outcome.all_users = true;
+    outcome.persons = RunForEveryPerson(call, Passes);
   }
-  return call.failed ? win::ERROR_INSTALL_FAILURE : win::ERROR_SUCCESS;
+  outcome.result = call.failed ? win::ERROR_INSTALL_FAILURE : win::ERROR_SUCCESS;
+  return outcome;
 }
 
 // No C++ exception may reach the installer, which would kill the
 // custom-action process; running out of memory is reported as a failure.
 win::UINT RunGuarded(win::MSIHANDLE install, bool installing) {
   BeginInstallLog(install);
-  win::UINT result = win::ERROR_INSTALL_FAILURE;
+  Outcome outcome;
   try {
-    result = Run(install, installing);
+    outcome = Run(install, installing);
   } catch (const std::bad_alloc&) {
     NoteFailure("operator new", nullptr, win::ERROR_NOT_ENOUGH_MEMORY);
     LogFailure(ExportName(installing), nullptr, nullptr, 0, nullptr);
   }
-  LogEnd(installing, result);
+  LogEnd(installing, outcome.result, outcome.all_users ? &outcome.persons : nullptr);
   EndInstallLog();
-  return result;
+  return outcome.result;
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr LONG ERROR_INVALID_DATA = 13;
 constexpr LONG ERROR_SHARING_VIOLATION = 32;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_PROC_NOT_FOUND = 127;
 constexpr LONG ERROR_BAD_PATHNAME = 161;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
@@ -160,6 +161,8 @@ FARPROC GetProcAddress(HMODULE module, const char* proc_name);
 HANDLE GetCurrentProcess();
 BOOL DisableThreadLibraryCalls(HMODULE module);
 BOOL CloseHandle(HANDLE handle);
+// Why the latest call of this thread that answers FALSE or NULL failed.
+DWORD GetLastError();
 void* LocalFree(void* memory);
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size);
 int lstrlenW(const char16_t* text);

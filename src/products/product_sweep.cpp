@@ -21,12 +21,12 @@ constexpr win::DWORD kFallbackNameLength = 260;
 // on; null when the release is skipped (|*failed| tells whether that is
 // because the write probe failed). A release that keeps its settings per
 // machine has none below the user.
-win::HKEY ChooseRoot(const ProductRelease& release, bool machine_wide, bool* failed) {
-  switch (ChooseLevel(release, machine_wide)) {
+win::HKEY ChooseRoot(const ProductRelease& release, const ActionCall& call, bool* failed) {
+  switch (ChooseLevel(release, call.machine_wide)) {
     case SettingLevel::kMachine:
       return win::HKEY_LOCAL_MACHINE;
     case SettingLevel::kUser:
-      return KeepsSettingsPerMachine(release) ? nullptr : win::HKEY_CURRENT_USER;
+      return KeepsSettingsPerMachine(release) ? nullptr : call.user_root;
     case SettingLevel::kUnknown:
       break;
   }
@@ -61,8 +61,8 @@ bool ReleaseKeyWasPruned(win::LONG status, win::HKEY root, const WideStr& releas
 // Whether a machine-level Uninstall sweeps the user's release key too. An
 // Install that ran per user (the machine-wide flag without the right to
 // write HKEY_LOCAL_MACHINE\SOFTWARE) may have left records below product
-// keys that only the user has. HKEY_CURRENT_USER\Software is one key in
-// both views, so the first pass reaches all of them. The communication-
+// keys that only the user has. A user's Software key is one key in both
+// views, so the first pass reaches all of them. The communication-
 // center releases (no release path) sweep the root key's own sub-keys, below
 // which Install records nothing; AutoCAD before R16 is never swept below the
 // user.
@@ -148,7 +148,7 @@ WideStr ProductKeyPath(const WideStr& release_path, const char16_t* name) {
 bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   const WideStr release_path = BuildReleaseKeyPath(release);
   bool failed = false;
-  const win::HKEY root = ChooseRoot(release, call.machine_wide, &failed);
+  const win::HKEY root = ChooseRoot(release, call, &failed);
   if (root == nullptr) {
     if (failed) {
       call.failed = true;
@@ -164,7 +164,7 @@ bool SweepProductKeys(const ProductRelease& release, ActionCall& call) {
   // no settings keys; where its release key could not be read, each is
   // handled as the machine level would.
   call.user_only = swept != Swept::kFailed;
-  const Swept user_swept = SweepReleaseKey(win::HKEY_CURRENT_USER, release_path, release, call);
+  const Swept user_swept = SweepReleaseKey(call.user_root, release_path, release, call);
   call.user_only = false;
   if (swept == Swept::kFailed || user_swept == Swept::kFailed) return false;
   return swept == Swept::kToTheEnd || user_swept == Swept::kToTheEnd;

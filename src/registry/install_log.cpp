@@ -60,6 +60,8 @@ const char* ErrorName(win::LONG error) {
       return "ERROR_SHARING_VIOLATION";
     case 87:
       return "ERROR_INVALID_PARAMETER";
+    case 127:
+      return "ERROR_PROC_NOT_FOUND";
     case 161:
       return "ERROR_BAD_PATHNAME";
     case 206:

@@ -20,6 +20,12 @@ struct ActionCall {
   // machine has no settings keys below them, so only the user level is
   // handled.
   bool user_only = false;
+  // The hive whose keys the user level works on: HKEY_CURRENT_USER, or in an
+  // all-users run each other person's hive in turn.
+  win::HKEY user_root = win::HKEY_CURRENT_USER;
+  // Set while the passes visit another person's hive: the machine level was
+  // done before, with the installing account's own keys.
+  bool machine_level_done = false;
   // The root whose keys the setting switch works on at the moment, for the
   // log's failure lines.
   win::HKEY root = nullptr;

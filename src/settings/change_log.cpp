@@ -10,18 +10,28 @@ constexpr win::DWORD kShownBytes = 32;
 
 bool copy_made = false;
 
-const char* RootName(const win::HKEY__* root) {
-  if (root == win::HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE\\";
-  if (root == win::HKEY_CURRENT_USER) return "HKEY_CURRENT_USER\\";
-  return "";
+// Another person's hive, open for an all-users run, and its name.
+win::HKEY user_hive = nullptr;
+const char16_t* user_hive_name = nullptr;
+
+bool IsUserHive(const win::HKEY__* root) {
+  return root == win::HKEY_CURRENT_USER || (root != nullptr && root == user_hive);
+}
+
+LogLine& Inside(LogLine& line, const char16_t* text) {
+  for (const char16_t* c = text; c != nullptr && *c != 0; ++c) line.Inside(*c);
+  return line;
 }
 
 LogLine& Key(LogLine& line, win::HKEY root, const char16_t* path, win::REGSAM view) {
   // The path is quoted as a whole; the root goes into the quotes.
-  LogLine& keyed = line.Text(" key=\"").Text(RootName(root));
-  for (const char16_t* c = path; c != nullptr && *c != 0; ++c) keyed.Inside(*c);
+  LogLine& keyed = line.Text(" key=\"");
+  if (root == win::HKEY_LOCAL_MACHINE) keyed.Text("HKEY_LOCAL_MACHINE\\");
+  if (root == win::HKEY_CURRENT_USER) keyed.Text("HKEY_CURRENT_USER\\");
+  if (root != nullptr && root == user_hive) Inside(keyed, user_hive_name).Text("\\");
+  Inside(keyed, path);
   // The user's keys are one key in both views.
-  const char* view_name = root == win::HKEY_CURRENT_USER       ? "shared"
+  const char* view_name = IsUserHive(root)                     ? "shared"
                           : (view & win::KEY_WOW64_64KEY) != 0 ? "64"
                                                                : "32";
   return keyed.Text("\" view=").Text(view_name);
@@ -137,11 +147,16 @@ void NoteCopyMade() {
   ++Tally().copies_made;
 }
 
-void LogCopyRemoved(const char16_t* path, win::REGSAM view, bool leftovers) {
+void LogCopyRemoved(win::HKEY root, const char16_t* path, win::REGSAM view, bool leftovers) {
   ++Tally().copies_removed;
   LogLine line(leftovers ? "removed-leftovers" : "removed-copy");
-  Key(line, win::HKEY_CURRENT_USER, path, view);
+  Key(line, root, path, view);
   Send(line);
+}
+
+void NameUserHive(win::HKEY root, const char16_t* name) {
+  user_hive = root;
+  user_hive_name = name;
 }
 
 void LogFailure(const char* doing, win::HKEY root, const char16_t* path, win::REGSAM view,

@@ -37,10 +37,14 @@ void LogLeftAlone();
 // The next switched line is the first switch of a per-user copy just made.
 void NoteCopyMade();
 
-// Uninstalling deleted the marked per-user copy at |path| below
-// HKEY_CURRENT_USER; with |leftovers|, only what a run that stopped left of
-// one.
-void LogCopyRemoved(const char16_t* path, win::REGSAM view, bool leftovers);
+// Uninstalling deleted the marked per-user copy at |path| below the user's
+// hive |root|; with |leftovers|, only what a run that stopped left of one.
+void LogCopyRemoved(win::HKEY root, const char16_t* path, win::REGSAM view, bool leftovers);
+
+// While another person's hive is open at |root| (null: none), its keys are
+// named |name| and what follows, e.g. "HKEY_USERS\S-1-5-21-...". |name| must
+// stay valid until the next call.
+void NameUserHive(win::HKEY root, const char16_t* name);
 
 // Whether HKEY_LOCAL_MACHINE\SOFTWARE may be written could not be told.
 void LogWriteProbeFailure();

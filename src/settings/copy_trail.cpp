@@ -74,7 +74,7 @@ class OpenKey {
 
 }  // namespace
 
-CopyTrail::CopyTrail(const char16_t* path) {
+CopyTrail::CopyTrail(win::HKEY root, const char16_t* path) : root_(root) {
   std::size_t length = 0;
   while (path != nullptr && path[length] != u'\0') ++length;
   text_.reset(new char16_t[length + 1]);
@@ -109,7 +109,7 @@ void CopyTrail::KeepFrom(TrailWalk& walk, int level, bool keep_open) {
   walk.kept = level;
   if (!keep_open || level < 0) return;
   walk.kept_key =
-      std::make_unique<RegKeyW>(win::HKEY_CURRENT_USER, Prefix(level), win::KEY_ALL_ACCESS, false);
+      std::make_unique<RegKeyW>(root_, Prefix(level), win::KEY_ALL_ACCESS, false);
   if (!walk.kept_key->handle()) walk.ok = false;
 }
 
@@ -126,7 +126,7 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
   for (int level = Levels() - 2; level >= 0; --level) {
     OpenKey key;
     // Fixed mask, no view flag: the user's keys are one in both views.
-    const win::LONG opened = reg::RegOpenKeyExW(win::HKEY_CURRENT_USER, Prefix(level), 0,
+    const win::LONG opened = reg::RegOpenKeyExW(root_, Prefix(level), 0,
                                                 win::KEY_ALL_ACCESS, key.Receive());
     if (LookupOf(opened) == Lookup::kAbsent) {
       child_unconfirmed = false;
@@ -180,7 +180,7 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
       return walk;
     }
     key.Close();  // the handle goes before the key does
-    if (!Deleted(reg::RegDeleteKeyW(win::HKEY_CURRENT_USER, Prefix(level)))) {
+    if (!Deleted(reg::RegDeleteKeyW(root_, Prefix(level)))) {
       return std::move(fail(level));
     }
     walk.removed_any = true;

@@ -47,12 +47,13 @@ struct TrailWalk {
   std::unique_ptr<RegKeyW> kept_key;
 };
 
-// The settings key path of one per-user copy, below HKEY_CURRENT_USER.
+// The settings key path of one per-user copy, below the user's hive |root|
+// (HKEY_CURRENT_USER, or another person's hive in an all-users run).
 class CopyTrail {
  public:
   // Copies |path|: everything the walk needs is allocated here, so that a
   // walk after a deleted copy cannot run out of memory halfway.
-  explicit CopyTrail(const char16_t* path);
+  CopyTrail(win::HKEY root, const char16_t* path);
 
   // The number of components of the path, and the name of component
   // |level| (0 for the first).
@@ -74,12 +75,14 @@ class CopyTrail {
   const char16_t* Prefix(int level);
   void KeepFrom(TrailWalk& walk, int level, bool keep_open);
 
+  win::HKEY root_;
   std::unique_ptr<char16_t[]> text_;
   std::vector<std::size_t> starts_;
   std::vector<std::size_t> ends_;
 };
 
-inline TrailWalk WalkCopyTrail(const char16_t* path, TrailStart start, bool keep_open = false) {
-  CopyTrail trail(path);
+inline TrailWalk WalkCopyTrail(win::HKEY root, const char16_t* path, TrailStart start,
+                               bool keep_open = false) {
+  CopyTrail trail(root, path);
   return trail.Walk(start, keep_open);
 }

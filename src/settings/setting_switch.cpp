@@ -42,21 +42,21 @@ bool CreateMarkedAncestor(std::unique_ptr<RegKeyW>& parent, const WideStr& name)
 
 // Removes again what a copy that could not be completed made: the copy
 // itself when it is there, and then its trail.
-bool RemoveFailedCopy(RegKeyW* copy, const char16_t* path) {
+bool RemoveFailedCopy(win::HKEY root, RegKeyW* copy, const char16_t* path) {
   if (copy != nullptr && !DeleteKeyTree(*copy, false)) return false;
-  return WalkCopyTrail(path, TrailStart::kAbsent).ok;
+  return WalkCopyTrail(root, path, TrailStart::kAbsent).ok;
 }
 
-// Gives the user a marked copy of the machine's settings key and switches
-// the setting in it. False when something could not be done; a copy that
-// could not be completed and marked is removed again.
-bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM view,
-                     HandledSettingsKeys& handled) {
+// Gives the user of the hive |root| a marked copy of the machine's settings
+// key and switches the setting in it. False when something could not be
+// done; a copy that could not be completed and marked is removed again.
+bool InstallUserCopy(const Setting& setting, win::HKEY root, const char16_t* path,
+                     win::REGSAM view, HandledSettingsKeys& handled) {
   RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
   if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
   // Finishes removing what a run that stopped may have left on the path,
   // and finds the deepest key there is.
-  CopyTrail names(path);
+  CopyTrail names(root, path);
   TrailWalk trail = names.Walk(TrailStart::kAbsent, true);
   if (!trail.ok || !trail.kept_key) return false;
   std::unique_ptr<RegKeyW> parent = std::move(trail.kept_key);
@@ -64,16 +64,16 @@ bool InstallUserCopy(const Setting& setting, const char16_t* path, win::REGSAM v
   // The missing keys above the copy, one level at a time, so that each is
   // recognisable from the call that creates it.
   // The parent key is closed before the trail it belongs to is removed.
-  const auto abandon = [&parent, path](RegKeyW* copy) {
+  const auto abandon = [&parent, root, path](RegKeyW* copy) {
     parent.reset();
-    RemoveFailedCopy(copy, path);
+    RemoveFailedCopy(root, copy, path);
     return false;
   };
   for (int level = trail.kept + 1; level < levels - 1; ++level) {
     if (!CreateMarkedAncestor(parent, names.Name(level))) return abandon(nullptr);
   }
   if (!parent->SetString(kCreatingNoteName, names.Name(levels - 1).get())) return abandon(nullptr);
-  RegKeyW copy(win::HKEY_CURRENT_USER, path, win::KEY_ALL_ACCESS, true);
+  RegKeyW copy(root, path, win::KEY_ALL_ACCESS, true);
   if (copy.handle() == nullptr) return abandon(nullptr);
   if (!copy.created()) {
     // The user's own key appeared meanwhile: it is switched, never marked.
@@ -106,9 +106,9 @@ Lookup IsEmpty(RegKeyW& key) {
   return sub_keys == 0 && values == 0 ? Lookup::kFound : Lookup::kAbsent;
 }
 
-bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
-                      SettingLevel level, HandledSettingsKeys& handled) {
-  RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
+bool InstallUserLevel(const Setting& setting, win::HKEY root, const char16_t* path,
+                      win::REGSAM view, SettingLevel level, HandledSettingsKeys& handled) {
+  RegKeyW key(root, path, kReadWrite | view, false);
   if (key.opened() == Lookup::kFailed) return false;
   if (key.opened() == Lookup::kFound) {
     RawValue old;
@@ -120,10 +120,10 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
       if (empty == Lookup::kFailed) return false;
       if (empty == Lookup::kFound) {
         key.Close();
-        const TrailWalk trail = WalkCopyTrail(path, TrailStart::kUnmarkedEmpty);
+        const TrailWalk trail = WalkCopyTrail(root, path, TrailStart::kUnmarkedEmpty);
         if (!trail.ok) return false;
-        if (trail.settings_key_removed) return InstallUserCopy(setting, path, view, handled);
-        RegKeyW own(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
+        if (trail.settings_key_removed) return InstallUserCopy(setting, root, path, view, handled);
+        RegKeyW own(root, path, kReadWrite | view, false);
         if (own.opened() != Lookup::kFound) return own.opened() == Lookup::kAbsent;
         handled.RememberUserKey(path);
         return BackupAndSetDword(own, setting.value_name);
@@ -135,16 +135,16 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
   // No key of the user's own: at machine level there is nothing to do for
   // the user, otherwise the user gets the machine's.
   if (level == SettingLevel::kMachine) return true;
-  return InstallUserCopy(setting, path, view, handled);
+  return InstallUserCopy(setting, root, path, view, handled);
 }
 
 // Where a settings key is missing or empty and unmarked, a copy may have
 // been begun or its removal stopped halfway: what it left above goes.
 bool FinishCopyTrail(const char16_t* path, win::REGSAM view, TrailStart start, ActionCall& call) {
-  const TrailWalk trail = WalkCopyTrail(path, start);
+  const TrailWalk trail = WalkCopyTrail(call.user_root, path, start);
   if (trail.removed_any) {
     ++call.copies_removed;
-    LogCopyRemoved(path, view, true);
+    LogCopyRemoved(call.user_root, path, view, true);
   }
   return trail.ok;
 }
@@ -154,7 +154,7 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
   HandledSettingsKeys& handled = call.handled;
   // Only Install at user level makes copies.
   const bool copies = setting.installed && level == SettingLevel::kUser;
-  RegKeyW key(win::HKEY_CURRENT_USER, path, kReadWrite | view, false);
+  RegKeyW key(call.user_root, path, kReadWrite | view, false);
   if (key.opened() == Lookup::kFailed) return false;
   if (key.opened() == Lookup::kAbsent) {
     if (!copies) return true;
@@ -170,10 +170,10 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
   if (marked == Lookup::kFound) {
     // Made ready first: once the copy is gone, keys above it that an
     // earlier version left unmarked are known only to this run.
-    CopyTrail trail(path);
+    CopyTrail trail(call.user_root, path);
     if (!DeleteKeyTree(key, false)) return false;
     ++call.copies_removed;
-    LogCopyRemoved(path, view, false);
+    LogCopyRemoved(call.user_root, path, view, false);
     // Keys the copy left empty above it go too. Should that fail, those
     // this version made stay marked, and the next run removes them.
     return trail.Walk(TrailStart::kDeleted).ok;
@@ -199,15 +199,15 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
       call.user_only ? SettingLevel::kUser : ChooseLevel(release, call.machine_wide);
   call.root = win::HKEY_LOCAL_MACHINE;
   if (level == SettingLevel::kUnknown) return false;
-  if (level == SettingLevel::kMachine &&
+  if (level == SettingLevel::kMachine && !call.machine_level_done &&
       !SwitchMachineLevel(setting, path, view, call.installing)) {
     return false;
   }
   // Per-user keys look the same from both views; the first pass did them.
   if (call.view64 && call.handled.HasUserKey(path)) return true;
-  call.root = win::HKEY_CURRENT_USER;
+  call.root = call.user_root;
   if (!call.installing) return UninstallUserLevel(setting, path, view, level, call);
-  return InstallUserLevel(setting, path, view, level, call.handled);
+  return InstallUserLevel(setting, call.user_root, path, view, level, call.handled);
 }
 
 }  // namespace

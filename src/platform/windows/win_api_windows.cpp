@@ -145,6 +145,8 @@ BOOL DisableThreadLibraryCalls(HMODULE module) {
 
 BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
+DWORD GetLastError() { return ::GetLastError(); }
+
 void* LocalFree(void* memory) { return ::LocalFree(memory); }
 
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size) {

@@ -1,0 +1,121 @@
+#include "registry/user_hives.h"
+
+#include "registry/reg_calls.h"
+
+namespace {
+
+constexpr char16_t kProfileImagePath[] = u"ProfileImagePath";
+constexpr char16_t kHiveFileName[] = u"\\NTUSER.DAT";
+// The longest ProfileList entry kept: a SID has at most 15 sub-authorities.
+constexpr win::DWORD kLongestSid = 184;
+
+bool StartsWith(const char16_t* text, const char16_t* prefix) {
+  while (*prefix != 0 && *text == *prefix) ++text, ++prefix;
+  return *prefix == 0;
+}
+
+bool Gone(win::LONG status) {
+  return status == win::ERROR_FILE_NOT_FOUND || status == win::ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+bool IsPersonSid(const char16_t* name) {
+  const char16_t* rest = nullptr;
+  if (StartsWith(name, u"S-1-5-21-")) rest = name + 9;
+  if (StartsWith(name, u"S-1-12-1-")) rest = name + 9;
+  if (rest == nullptr || *rest == 0) return false;
+  // Sub-authorities: decimal numbers joined by '-'; nothing after them.
+  bool digit_before = false;
+  for (; *rest != 0; ++rest) {
+    if (*rest >= u'0' && *rest <= u'9') {
+      digit_before = true;
+    } else if (*rest == u'-' && digit_before) {
+      digit_before = false;
+    } else {
+      return false;
+    }
+  }
+  return digit_before;
+}
+
+Lookup ReadPersonSids(std::vector<WideStr>* sids) {
+  ForgetFailure();
+  RegKeyW list(win::HKEY_LOCAL_MACHINE, kProfileListPath, win::KEY_READ | win::KEY_WOW64_64KEY,
+               false);
+  if (list.opened() != Lookup::kFound) return list.opened();
+  char16_t name[kLongestSid + 1] = {};
+  for (win::DWORD index = 0;; ++index) {
+    win::DWORD length = kLongestSid + 1;
+    const win::LONG status = reg::RegEnumKeyExW(list.handle(), index, name, &length, nullptr,
+                                                nullptr, nullptr, nullptr);
+    if (status == win::ERROR_NO_MORE_ITEMS) return Lookup::kFound;
+    // Too long to be a SID: not a person's.
+    if (status == win::ERROR_MORE_DATA) continue;
+    if (status != win::ERROR_SUCCESS) {
+      NoteFailure("RegEnumKeyExW", kProfileListPath, status);
+      return Lookup::kFailed;
+    }
+    if (IsPersonSid(name)) sids->emplace_back(name);
+  }
+}
+
+win::RegLoadAppKeyWFn FindRegLoadAppKey() {
+  const win::HMODULE advapi32 = win::GetModuleHandleW(u"ADVAPI32");
+  if (advapi32 == nullptr) return nullptr;
+  return reinterpret_cast<win::RegLoadAppKeyWFn>(
+      win::GetProcAddress(advapi32, "RegLoadAppKeyW"));
+}
+
+UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win::REGSAM access)
+    : name_(WideStr(u"HKEY_USERS\\") + sid) {
+  root_ = std::make_unique<RegKeyW>(win::HKEY_USERS, sid, win::KEY_READ, false);
+  if (root_->opened() == Lookup::kAbsent) {
+    root_.reset();
+    OpenFile(sid, load_app_key, access);
+    if (!root_) return;
+  } else if (root_->opened() == Lookup::kFailed) {
+    Unreachable("RegOpenKeyExW", root_->status());
+    return;
+  } else {
+    reach_ = HiveReach::kLoggedOn;
+  }
+  // A hive that opens but cannot be read is no use.
+  win::DWORD sub_keys = 0;
+  const win::LONG status = reg::RegQueryInfoKeyW(root_->handle(), nullptr, nullptr, nullptr,
+                                                 &sub_keys, nullptr, nullptr, nullptr, nullptr,
+                                                 nullptr, nullptr, nullptr);
+  if (status != win::ERROR_SUCCESS) Unreachable("RegQueryInfoKeyW", status);
+}
+
+void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
+                        win::REGSAM access) {
+  const WideStr entry_path = WideStr(kProfileListPath) + u"\\";
+  RegKeyW entry(win::HKEY_LOCAL_MACHINE, (WideStr(entry_path.get()) + sid).get(),
+                win::KEY_READ | win::KEY_WOW64_64KEY, false);
+  if (entry.opened() == Lookup::kFailed) return Unreachable("RegOpenKeyExW", entry.status());
+  // The folder as ProfileList gives it, %SystemDrive% and the like expanded.
+  const win::DWORD type = entry.GetValueType(kProfileImagePath);
+  const char16_t* folder = type == win::REG_SZ || type == win::REG_EXPAND_SZ
+                               ? entry.GetString(kProfileImagePath)
+                               : u"";
+  if (*folder == 0) return;  // no profile folder
+  file_ = WideStr(folder) + kHiveFileName;
+  entry.Close();
+  if (load_app_key == nullptr) return Unreachable("GetProcAddress", win::ERROR_PROC_NOT_FOUND);
+  win::HKEY hive = nullptr;
+  const win::LONG loaded = load_app_key(file_.get(), &hive, access, 0, 0);
+  if (loaded != win::ERROR_SUCCESS) {
+    if (!Gone(loaded)) Unreachable("RegLoadAppKeyW", loaded);
+    return;
+  }
+  root_ = std::make_unique<RegKeyW>(hive, nullptr, access, false);
+  reach_ = HiveReach::kFromFile;
+}
+
+void UserHive::Unreachable(const char* call, win::LONG error) {
+  root_.reset();
+  reach_ = HiveReach::kUnreachable;
+  failed_call_ = call;
+  error_ = error;
+}
