@@ -153,3 +153,43 @@ TEST_F(CustomActionDataTest, NoMemoryForTheBufferIsAFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// The all-users request: names after ';' following the flag's character,
+// earlier versions reading only the flag.
+TEST(AllUsersRequestTest, OnlyTheNameAfterASemicolonFollowingTheFlagCounts) {
+  struct Case {
+    const char16_t* data;
+    bool all_users;
+  };
+  const Case cases[] = {
+      {u"{GUID}>1;AllUsers", true},
+      {u">1;allusers", true},
+      {u">0;ALLUSERS", true},  // asked for; the machine level decides later
+      {u">1;Later;AllUsers;More", true},
+      {u">1;;AllUsers", true},
+      {u">1", false},
+      {u">1;", false},
+      {u">1AllUsers", false},
+      {u">1 ;AllUsers", false},
+      {u">1;AllUsersX", false},
+      {u">1;AllUser", false},
+      {u">1; AllUsers", false},
+      {u";AllUsers>1", false},
+      {u">;AllUsers", false},
+      {u"AllUsers", false},
+      {u"", false},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(HasAllUsersRequest(test.data), test.all_users)
+        << std::string(test.data, test.data + std::char_traits<char16_t>::length(test.data));
+    // The flag is read as before, whatever follows.
+    const std::u16string text(test.data);
+    const std::size_t at = text.find(u'>');
+    EXPECT_EQ(HasMachineWideFlag(test.data), at != std::u16string::npos && at + 1 < text.size() &&
+                                                 text[at + 1] == u'1');
+  }
+}
+
+}  // namespace
