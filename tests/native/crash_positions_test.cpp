@@ -75,7 +75,9 @@ enum class Action { kInstall, kUninstall };
 
 class CrashPositionsTest : public ::testing::TestWithParam<Scenario> {
  protected:
-  std::string Fixture() const { return fault_fixture::Registry(GetParam().machine); }
+  std::string Fixture() const {
+    return fault_fixture::Registry(GetParam().machine, GetParam().all_users);
+  }
 
   // Runs |action| in a newly started process over |registry|; with
   // |dies|, the process dies after call |dies_after|. Returns the registry
@@ -189,5 +191,8 @@ TEST_P(CrashPositionsTest, DeadUninstallThenInstallAndUninstall) {
 
 INSTANTIATE_TEST_SUITE_P(Machines, CrashPositionsTest,
                          ::testing::ValuesIn(machine_scenarios::kEvery), machine_scenarios::Name);
+INSTANTIATE_TEST_SUITE_P(AllUsers, CrashPositionsTest,
+                         ::testing::ValuesIn(machine_scenarios::kAllUsers),
+                         machine_scenarios::Name);
 
 }  // namespace

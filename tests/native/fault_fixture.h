@@ -71,11 +71,50 @@ HKCU\Software\CadManagerControl\CommunicationCenter
   EnableCommunicationCenter = dword:0
 )";
 
+// Other persons: Alice is logged on, with her own settings and a record of
+// an earlier run; Bob is not, and has settings of his own, a product key of
+// his own that a per-user Install of his copied into, and the
+// communication-center key; Erin's hive is in use elsewhere; Dan's folder
+// is gone.
+inline constexpr char kPersons[] = R"(
+$P\S-1-5-21-7-7-7-1001
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\alice
+$P\S-1-5-21-7-7-7-1002
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\bob
+$P\S-1-5-21-7-7-7-1003
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\erin
+$P\S-1-5-21-7-7-7-1004
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\dan
+HKU\S-1-5-21-7-7-7-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = dword:1
+HKU\S-1-5-21-7-7-7-1001\Software\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter
+  InfoCenterOn = sz:1
+HKU\S-1-5-21-7-7-7-1001\Software\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:3
+<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8002:409
+  Profile = sz:Bob
+<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8002:409\InfoCenter
+  SKRW_RemoveOnUninstall = dword:1
+  InfoCenterOn = dword:0
+<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8002:409\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+<C:\Users\bob\NTUSER.DAT>\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+<C:\Users\erin\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = dword:1
+)";
+
 // The whole fixture in the Load format for |machine|: both machine views on
-// WOW64, the 32-bit one alone on 32-bit Windows, and the user's keys.
-inline std::string Registry(emu::Machine machine) {
+// WOW64, the 32-bit one alone on 32-bit Windows, and the user's keys; with
+// |persons|, the other persons' profiles and hives as well.
+inline std::string Registry(emu::Machine machine, bool persons = false) {
   const bool wow64 = machine == emu::Machine::Wow64;
-  std::string text = std::string(kMachine32) + (wow64 ? kMachine64 : "") + kUser;
+  std::string text =
+      std::string(kMachine32) + (wow64 ? kMachine64 : "") + kUser + (persons ? kPersons : "");
+  const std::string profiles = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+  for (std::size_t at; (at = text.find("$P")) != std::string::npos;) text.replace(at, 2, profiles);
   const std::string m32 = wow64 ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
   for (std::size_t at; (at = text.find("$M32")) != std::string::npos;) text.replace(at, 4, m32);
   for (std::size_t at; (at = text.find("$M64")) != std::string::npos;) {

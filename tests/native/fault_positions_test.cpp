@@ -28,20 +28,37 @@ using registry_diff::Registry;
 constexpr win::MSIHANDLE kInstall = 1;
 
 struct Fault {
-  std::size_t call;  // 1-based position among all calls of the export; 0 for none
-  win::LONG error;
+  std::size_t call = 0;  // 1-based position among all calls of the export; 0 for none
+  win::LONG error = 0;
   std::string function;
   // The open of HKLM\SOFTWARE that asks whether the machine may be
   // written: its ERROR_ACCESS_DENIED is an answer, not a failure.
   bool write_probe = false;
+  // A call that reaches another person's hive: failing, it makes the hive
+  // unreachable, which the log names and the run does not fail for.
+  bool reaches_hive = false;
 
   // Whether the run can rightly report success having done less than a
-  // clean run: "not found" makes a key look absent, and a refused write
-  // probe makes the run a per-user one.
+  // clean run: "not found" makes a key look absent, a refused write probe
+  // makes the run a per-user one, and a hive that cannot be reached is
+  // left alone.
   bool ChangesWhatIsThere() const {
-    return error == win::ERROR_FILE_NOT_FOUND || (write_probe && error == win::ERROR_ACCESS_DENIED);
+    return error == win::ERROR_FILE_NOT_FOUND ||
+           (write_probe && error == win::ERROR_ACCESS_DENIED) || reaches_hive;
   }
 };
+
+// Whether |call| loads or opens a person's hive, or reads where its file is.
+bool ReachesHive(const emu::Call& call) {
+  if (call.function == "RegLoadAppKeyW") return true;
+  const std::string& path = call.path;
+  const bool hive_root = (path.rfind("HKU\\", 0) == 0 && path.find('\\', 4) == std::string::npos) ||
+                         (path.rfind("<", 0) == 0 && path.back() == '>');
+  const std::string profiles =
+      "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+  const bool profile_entry = path.rfind(profiles, 0) == 0 && call.function != "RegEnumKeyExW";
+  return hive_root || profile_entry;
+}
 
 // The registry call positions of one clean run that succeeded there, each
 // with its real error; opens a second time with ERROR_ACCESS_DENIED, since a
@@ -56,9 +73,10 @@ std::vector<Fault> FaultsOf(const std::vector<emu::Call>& calls) {
     const bool write_probe =
         function == "RegOpenKeyExW" && calls[i].access == win::KEY_ALL_ACCESS &&
         (calls[i].path == "HKLM\\SOFTWARE" || calls[i].path == "HKLM\\SOFTWARE\\Wow6432Node");
-    faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe});
-    if (function == "RegOpenKeyExW") {
-      faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe});
+    const bool hive = ReachesHive(calls[i]);
+    faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe, hive});
+    if (function == "RegOpenKeyExW" || function == "RegLoadAppKeyW") {
+      faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe, hive});
     }
   }
   return faults;
@@ -76,13 +94,15 @@ struct Outcome {
 
 class FaultPositionsTest : public ::testing::TestWithParam<Scenario> {
  protected:
-  std::string Fixture() const { return fault_fixture::Registry(GetParam().machine); }
+  std::string Fixture() const {
+    return fault_fixture::Registry(GetParam().machine, GetParam().all_users);
+  }
 
   // Runs Install or Uninstall in a newly started process over |registry|,
   // with |fault| injected and allocations failing from |allocation| on (0:
   // none).
-  Outcome Run(bool install, const std::string& registry,
-              const Fault& fault = Fault{0, 0, "", false}, std::size_t allocation = 0) const {
+  Outcome Run(bool install, const std::string& registry, const Fault& fault = Fault{},
+              std::size_t allocation = 0) const {
     machine_scenarios::StartProcessWith(GetParam(), registry);
     if (fault.call != 0) emu::FailNthCall(fault.call, fault.error);
     if (allocation != 0) emu::FailAllocationsFrom(allocation);
@@ -209,7 +229,7 @@ TEST_P(FaultPositionsTest, EveryAllocationFailureIsReportedAndRepaired) {
   for (bool install : {true, false}) {
     const std::string& start = install ? before_ : installed_.dump;
     for (std::size_t allocation = 1;; ++allocation) {
-      const Outcome faulted = Run(install, start, Fault{0, 0, "", false}, allocation);
+      const Outcome faulted = Run(install, start, Fault{}, allocation);
       if (faulted.result == 0 && faulted.dump == (install ? installed_ : restored_).dump) break;
       ++tried;
       const std::string where = std::string(install ? "Install" : "Uninstall") + " allocation " +
@@ -233,5 +253,8 @@ TEST_P(FaultPositionsTest, EveryAllocationFailureIsReportedAndRepaired) {
 
 INSTANTIATE_TEST_SUITE_P(Machines, FaultPositionsTest,
                          ::testing::ValuesIn(machine_scenarios::kEvery), machine_scenarios::Name);
+INSTANTIATE_TEST_SUITE_P(AllUsers, FaultPositionsTest,
+                         ::testing::ValuesIn(machine_scenarios::kAllUsers),
+                         machine_scenarios::Name);
 
 }  // namespace

@@ -16,6 +16,8 @@ struct Scenario {
   emu::Machine machine;
   emu::User user;
   bool machine_wide_flag;
+  // Deployment as the system account, asking for every person's hive.
+  bool all_users = false;
 };
 
 inline void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -31,13 +33,30 @@ inline constexpr Scenario kEvery[] = {
     {"Wow64StandardPerUser", emu::Machine::Wow64, emu::User::Standard, false},
 };
 
+// The system account deploying machine-wide for every person, on both
+// kinds of Windows.
+inline constexpr Scenario kAllUsers[] = {
+    {"Windows32SystemAllUsers", emu::Machine::Windows32, emu::User::Administrator, true, true},
+    {"Wow64SystemAllUsers", emu::Machine::Wow64, emu::User::Administrator, true, true},
+};
+
+// The hive file of a person that another process holds loaded.
+inline constexpr char16_t kHiveInUse[] = u"C:\\Users\\erin\\NTUSER.DAT";
+
 // A newly started process of |scenario| over |registry|, with the data of
-// a package as it would pass it: "[INSTALLDIR]>1" or "[INSTALLDIR]>0".
+// a package as it would pass it: "[INSTALLDIR]>1" or "[INSTALLDIR]>0", and
+// ";AllUsers" after it for the system account.
 inline void StartProcessWith(const Scenario& scenario, const std::string& registry) {
   engine_test::StartProcess(scenario.machine, scenario.user);
+  if (scenario.all_users) {
+    emu::SetProcessUser(u"S-1-5-18");
+    emu::SetEnvironment(u"SystemDrive", u"C:");
+    emu::RefuseHiveFile(kHiveInUse, win::ERROR_SHARING_VIOLATION);
+  }
   emu::Load(registry);
-  emu::SetProperty(u"CustomActionData",
-                   scenario.machine_wide_flag ? u"[INSTALLDIR]>1" : u"[INSTALLDIR]>0");
+  emu::SetProperty(u"CustomActionData", scenario.all_users           ? u"[INSTALLDIR]>1;AllUsers"
+                                        : scenario.machine_wide_flag ? u"[INSTALLDIR]>1"
+                                                                     : u"[INSTALLDIR]>0");
 }
 
 inline std::string Name(const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; }
