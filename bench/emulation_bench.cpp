@@ -12,6 +12,11 @@
 //            that installing copies the machine's and uninstalling deletes
 //            the copy again (each such product key holds a value, or the
 //            deletion would prune it too)
+//   all users the system account, machine-wide for every person, by the
+//            number of persons: 10 product keys below HKLM, and each person
+//            with the same 10 product keys and their own settings keys,
+//            every second person logged on (a hive below HKEY_USERS), the
+//            others in a hive file of their own
 // A round is Install and then Uninstall in one process; Uninstall brings the
 // registry back exactly, which each benchmark checks once before timing.
 #include <benchmark/benchmark.h>
@@ -28,7 +33,10 @@ namespace {
 
 constexpr win::MSIHANDLE kInstallation = 1;
 
-enum class Scenario { kMachine, kUser };
+enum class Scenario { kMachine, kUser, kAllUsers };
+
+// Product keys per release in the all-users scenario.
+constexpr int kPersonsKeys = 10;
 
 std::string ProductKey(int index) {
   char name[32];
@@ -41,7 +49,29 @@ std::string SettingsKeys(const std::string& product_key) {
          "\\Applications\\InfoCenterAcConn\n  LOADCTRLS = dword:2\n";
 }
 
+std::string Person(int index) { return "S-1-5-21-1-2-3-" + std::to_string(1000 + index); }
+
+// The machine's product keys, and |persons| persons with their own.
+std::string PersonsRegistry(int persons) {
+  std::string text;
+  for (int i = 0; i < kPersonsKeys; ++i) {
+    text += SettingsKeys("HKLM\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\R17.1\\" + ProductKey(i));
+  }
+  for (int p = 0; p < persons; ++p) {
+    const std::string sid = Person(p);
+    const std::string folder = "C:\\Users\\user" + std::to_string(p);
+    text += "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid +
+            "\n  ProfileImagePath = sz:" + folder + "\n";
+    const std::string hive = p % 2 == 0 ? "HKU\\" + sid : "<" + folder + "\\NTUSER.DAT>";
+    for (int i = 0; i < kPersonsKeys; ++i) {
+      text += SettingsKeys(hive + "\\Software\\Autodesk\\AutoCAD\\R17.1\\" + ProductKey(i));
+    }
+  }
+  return text;
+}
+
 std::string Registry(Scenario scenario, int keys) {
+  if (scenario == Scenario::kAllUsers) return PersonsRegistry(keys);
   std::string text;
   for (int i = 0; i < keys; ++i) {
     const std::string name = ProductKey(i);
@@ -74,8 +104,11 @@ std::size_t RegistryCalls() {
 
 void Round(Scenario scenario, int keys, benchmark::State& state) {
   emu::Reset(emu::Machine::Wow64, emu::User::Administrator);
+  if (scenario == Scenario::kAllUsers) emu::SetProcessUser(u"S-1-5-18");
   emu::Load(Registry(scenario, keys));
-  emu::SetProperty(u"CustomActionData", scenario == Scenario::kMachine ? u">1" : u">0");
+  emu::SetProperty(u"CustomActionData", scenario == Scenario::kMachine    ? u">1"
+                                        : scenario == Scenario::kAllUsers ? u">1;AllUsers"
+                                                                          : u">0");
   const std::string before = emu::Dump();
 
   // Once untimed: the calls each export makes, and that the round is exact.
@@ -104,6 +137,11 @@ void Round(Scenario scenario, int keys, benchmark::State& state) {
   state.counters["keys"] = keys;
 }
 
+// Per person: the calls and the time that each person's hive adds.
+void AllUsers(benchmark::State& state) {
+  Round(Scenario::kAllUsers, static_cast<int>(state.range(0)), state);
+}
+
 void MachineWide(benchmark::State& state) {
   Round(Scenario::kMachine, static_cast<int>(state.range(0)), state);
 }
@@ -113,6 +151,7 @@ void PerUser(benchmark::State& state) {
 
 BENCHMARK(MachineWide)->RangeMultiplier(10)->Range(1, 10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(PerUser)->RangeMultiplier(10)->Range(1, 10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(AllUsers)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
