@@ -70,9 +70,8 @@ PersonsTally RunForEveryPerson(ActionCall& call, RunPasses passes) {
   WideStr own_sid;
   std::vector<WideStr> sids;
   ForgetFailure();
-  const Lookup read = ReadProcessUserSid(&own_sid) == Lookup::kFound
-                          ? ReadPersonSids(&sids)
-                          : Lookup::kFailed;
+  const Lookup read =
+      ReadProcessUserSid(&own_sid) == Lookup::kFound ? ReadPersonSids(&sids) : Lookup::kFailed;
   if (read == Lookup::kFailed) {
     call.failed = true;
     LogFailure("finding the people with a profile", nullptr, nullptr, 0, nullptr);

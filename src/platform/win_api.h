@@ -46,8 +46,8 @@ using IsWow64ProcessFn = BOOL(SKERROW_STDCALL*)(HANDLE process, BOOL* wow64);
 // advapi32's RegLoadAppKeyW, looked up at run time: Windows before Vista
 // lacks it. Loads a hive file privately; the hive goes when the last handle
 // into it closes.
-using RegLoadAppKeyWFn = LONG(SKERROW_STDCALL*)(const char16_t* file, HKEY* result,
-                                                REGSAM access, DWORD options, DWORD reserved);
+using RegLoadAppKeyWFn = LONG(SKERROW_STDCALL*)(const char16_t* file, HKEY* result, REGSAM access,
+                                                DWORD options, DWORD reserved);
 
 // A security identifier; only Windows looks inside.
 using PSID = void*;

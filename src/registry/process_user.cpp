@@ -42,8 +42,7 @@ Lookup ReadProcessUserSid(WideStr* sid) {
   }
   TokenUserBuffer buffer = {};
   win::DWORD needed = 0;
-  if (win::GetTokenInformation(token.get(), win::TokenUser, &buffer, sizeof buffer, &needed) ==
-      0) {
+  if (win::GetTokenInformation(token.get(), win::TokenUser, &buffer, sizeof buffer, &needed) == 0) {
     return Failed("GetTokenInformation");
   }
   char16_t* text = nullptr;

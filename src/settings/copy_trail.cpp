@@ -108,8 +108,7 @@ const char16_t* CopyTrail::Prefix(int level) {
 void CopyTrail::KeepFrom(TrailWalk& walk, int level, bool keep_open) {
   walk.kept = level;
   if (!keep_open || level < 0) return;
-  walk.kept_key =
-      std::make_unique<RegKeyW>(root_, Prefix(level), win::KEY_ALL_ACCESS, false);
+  walk.kept_key = std::make_unique<RegKeyW>(root_, Prefix(level), win::KEY_ALL_ACCESS, false);
   if (!walk.kept_key->handle()) walk.ok = false;
 }
 
@@ -126,8 +125,8 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
   for (int level = Levels() - 2; level >= 0; --level) {
     OpenKey key;
     // Fixed mask, no view flag: the user's keys are one in both views.
-    const win::LONG opened = reg::RegOpenKeyExW(root_, Prefix(level), 0,
-                                                win::KEY_ALL_ACCESS, key.Receive());
+    const win::LONG opened =
+        reg::RegOpenKeyExW(root_, Prefix(level), 0, win::KEY_ALL_ACCESS, key.Receive());
     if (LookupOf(opened) == Lookup::kAbsent) {
       child_unconfirmed = false;
       continue;

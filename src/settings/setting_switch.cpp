@@ -50,8 +50,8 @@ bool RemoveFailedCopy(win::HKEY root, RegKeyW* copy, const char16_t* path) {
 // Gives the user of the hive |root| a marked copy of the machine's settings
 // key and switches the setting in it. False when something could not be
 // done; a copy that could not be completed and marked is removed again.
-bool InstallUserCopy(const Setting& setting, win::HKEY root, const char16_t* path,
-                     win::REGSAM view, HandledSettingsKeys& handled) {
+bool InstallUserCopy(const Setting& setting, win::HKEY root, const char16_t* path, win::REGSAM view,
+                     HandledSettingsKeys& handled) {
   RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
   if (source.opened() != Lookup::kFound) return source.opened() == Lookup::kAbsent;
   // Finishes removing what a run that stopped may have left on the path,

@@ -190,9 +190,27 @@ Key& Path(Key& key, const std::u16string& path) {
   return *at;
 }
 
+constexpr char16_t kLoggedOn[] = u"S-1-5-21-7-7-7-1001";
+constexpr char16_t kInFile[] = u"C:\\Users\\bob\\NTUSER.DAT";
+constexpr char16_t kInUse[] = u"C:\\Users\\erin\\NTUSER.DAT";
+
+// The other persons: their profiles, and their hives with nothing in them.
+constexpr char kPersons[] = R"(
+HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-7-7-7-1001
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\alice
+HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-7-7-7-1002
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\bob
+HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-7-7-7-1003
+  ProfileImagePath = expand_sz:%SystemDrive%\Users\erin
+HKU\S-1-5-21-7-7-7-1001\Software
+<C:\Users\bob\NTUSER.DAT>\Software
+<C:\Users\erin\NTUSER.DAT>\Software
+)";
+
 // The root of the software keys each record is placed in: the 32-bit view of
-// HKLM\SOFTWARE, its 64-bit view (WOW64 only), or HKCU\Software.
-Key& SoftwareRoot(std::uint8_t choice, emu::Machine machine) {
+// HKLM\SOFTWARE, its 64-bit view (WOW64 only), or a user's Software: HKCU's,
+// and with |persons| also a logged-on person's or one in a hive file.
+Key& SoftwareRoot(std::uint8_t choice, emu::Machine machine, bool persons) {
   auto& state = emu::detail::State();
   switch (choice % 3) {
     case 0:
@@ -201,11 +219,23 @@ Key& SoftwareRoot(std::uint8_t choice, emu::Machine machine) {
     case 1:
       return Path(*state.hklm, u"SOFTWARE");
     default:
-      return Path(*state.hkcu, u"Software");
+      break;
   }
+  if (persons && choice / 3 % 3 == 1) {
+    return Path(*emu::detail::FindChild(*state.hku, kLoggedOn), u"Software");
+  }
+  if (persons && choice / 3 % 3 == 2) {
+    return Path(*state.hive_files.at(emu::detail::Fold(kInFile)), u"Software");
+  }
+  return Path(*state.hkcu, u"Software");
 }
 
 }  // namespace
+
+void StartPersons() {
+  emu::SetProcessUser(u"S-1-5-18");
+  emu::RefuseHiveFile(kInUse, win::ERROR_SHARING_VIOLATION);
+}
 
 Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
   Reader in(input, size);
@@ -216,6 +246,7 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
   scenario.uninstall_in_new_process = (flags & 4) != 0;
   scenario.is_wow64_process_exported = (flags & 8) == 0;
   scenario.refuses_messages = (flags & 16) != 0;
+  scenario.all_users = (flags & 32) != 0;
   scenario.fault = static_cast<FaultKind>(in.Byte() % 5);
   scenario.fault_position = in.Word();
   scenario.fault_error = in.Byte();
@@ -225,8 +256,15 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
     scenario.data += kDataUnits[in.Byte() % Count(kDataUnits)];
   }
 
+  if (scenario.all_users && scenario.data_set) scenario.data += u";AllUsers";
+
   emu::Reset(scenario.machine, scenario.user);
   emu::detail::AllocationExemption exemption;
+  if (scenario.all_users) {
+    StartPersons();
+    emu::Load(kPersons);
+    scenario.environment.emplace_back(u"SystemDrive", u"C:");
+  }
   Key* product = nullptr;
   Key* release = nullptr;
   Key* current = nullptr;
@@ -234,7 +272,7 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
     const std::uint8_t op = in.Byte();
     switch (op % 10) {
       case 0: {  // product key below a release key
-        Key& software = SoftwareRoot(in.Byte(), scenario.machine);
+        Key& software = SoftwareRoot(in.Byte(), scenario.machine, scenario.all_users);
         release = &Path(software,
                         std::u16string(u"Autodesk\\") + kReleases[in.Byte() % Count(kReleases)]);
         product = current = &Child(*release, Name(in));

@@ -5,7 +5,11 @@
 // reads as 0, so every input, the empty one included, is a scenario.
 //   byte 0  bit 0 WOW64, bit 1 standard user, bit 2 Uninstall in a new
 //           process, bit 3 KERNEL32 without IsWow64Process, bit 4 an
-//           installer that refuses log messages
+//           installer that refuses log messages, bit 5 the system
+//           account asking for all users: ";AllUsers" after the data, and
+//           three other persons, one logged on, one in a hive file and one
+//           whose hive is in use; records for the user go to one of the
+//           first two or to HKCU
 //   byte 1  fault: 0 none, 1 a registry call of Install, 2 of Uninstall,
 //           3 an allocation of Install, 4 of Uninstall (modulo 5)
 //   byte 2, 3  fault position (little endian), byte 4 the error
@@ -41,6 +45,7 @@ struct Scenario {
   bool is_wow64_process_exported = true;
   // The installer takes no log messages: nothing else may change.
   bool refuses_messages = false;
+  bool all_users = false;
   FaultKind fault = FaultKind::kNone;
   std::uint16_t fault_position = 0;
   std::uint8_t fault_error = 0;
@@ -52,5 +57,9 @@ struct Scenario {
 // Resets the emulation for the scenario's machine and user and builds the
 // registry that |input| describes in it. Returns the scenario.
 Scenario BuildScenario(const std::uint8_t* input, std::size_t size);
+
+// On a machine just reset, before its registry is loaded: the system
+// account, and the hive file that another process holds.
+void StartPersons();
 
 }  // namespace fuzz

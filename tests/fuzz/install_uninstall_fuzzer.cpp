@@ -10,7 +10,8 @@
 // - Install writes only to settings keys, their backup keys, per-user
 //   copies that it made and marked and the keys above them on the copy's
 //   path, and never below HKEY_LOCAL_MACHINE
-//   unless the run is machine-wide by an administrator;
+//   unless the run is machine-wide by an administrator, nor in other
+//   persons' hives unless it asked for all users as well;
 // - with a fault, a clean run afterwards loses nothing that a clean round
 //   trip keeps, and a run that did less than a clean one says so.
 #include <cstdint>
@@ -83,7 +84,7 @@ class Runner {
 
   // Install or Uninstall over |registry| in a newly started process.
   Outcome Fresh(bool install, const std::string& registry, const Fault& fault = Fault()) const {
-    emu::Reset(scenario_.machine, scenario_.user);
+    StartMachine();
     ResetMachineWriteProbeForTesting();
     ResetWow64ProbeForTesting();
     emu::SetIsWow64ProcessExported(scenario_.is_wow64_process_exported);
@@ -98,7 +99,7 @@ class Runner {
 
   // |registry| as a newly started process finds it.
   std::string Canonical(const std::string& registry) const {
-    emu::Reset(scenario_.machine, scenario_.user);
+    StartMachine();
     emu::Load(registry);
     return emu::Dump();
   }
@@ -130,6 +131,12 @@ class Runner {
   }
 
  private:
+  // The emulated machine before its registry is loaded.
+  void StartMachine() const {
+    emu::Reset(scenario_.machine, scenario_.user);
+    if (scenario_.all_users) fuzz::StartPersons();
+  }
+
   const Scenario& scenario_;
 };
 
@@ -164,8 +171,10 @@ Fault CallFault(const Scenario& scenario, const std::vector<emu::Call>& calls) {
   const bool write_probe =
       call.function == "RegOpenKeyExW" && call.access == win::KEY_ALL_ACCESS &&
       (call.path == "HKLM\\SOFTWARE" || call.path == "HKLM\\SOFTWARE\\Wow6432Node");
+  // A person's hive that could not be reached is named and left alone.
   fault.changes_what_is_there = fault.error == win::ERROR_FILE_NOT_FOUND ||
-                                (write_probe && fault.error == win::ERROR_ACCESS_DENIED);
+                                (write_probe && fault.error == win::ERROR_ACCESS_DENIED) ||
+                                registry_diff::ReachesPersonsHive(call.function, call.path);
   return fault;
 }
 
@@ -199,6 +208,8 @@ void RunScenario(const Scenario& scenario) {
   const bool present = scenario.data_set && !scenario.data.empty();
   const bool machine_level =
       present && MachineWideFlag(scenario.data) && scenario.user == emu::User::Administrator;
+  // Other persons' hives may be written only where the mode was asked for.
+  const bool persons = machine_level && scenario.all_users;
 
   const auto [installed, removed] = runner.RoundTrip(before, Fault(), Fault());
   Check(installed.open_handles == 0, "Install left a key open");
@@ -215,7 +226,7 @@ void RunScenario(const Scenario& scenario) {
   using registry_diff::Parse;
   const registry_diff::Registry before_registry = Parse(before);
   CheckNone(fuzz::StrayWrites(installed.calls, before_registry, Parse(installed.dump),
-                              scenario.machine, machine_level, true),
+                              scenario.machine, machine_level, persons, true),
             "Install wrote outside its keys");
   CheckNone(fuzz::UnexplainedChanges(before_registry, Parse(installed.dump), Parse(removed.dump),
                                      scenario.machine, machine_level),
@@ -242,7 +253,7 @@ void RunScenario(const Scenario& scenario) {
                                 std::to_string(fault.error);
       CheckFaultedResult(faulted, installed, fault, where);
       CheckNone(fuzz::StrayWrites(faulted.calls, before_registry, Parse(faulted.dump),
-                                  scenario.machine, machine_level, false),
+                                  scenario.machine, machine_level, persons, false),
                 where + ": wrote outside its keys");
       CheckCleanUninstallAfter(runner.Fresh(false, faulted.dump), before, removed, where);
       break;

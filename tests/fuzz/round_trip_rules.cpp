@@ -37,6 +37,20 @@ std::string Parent(const std::string& path) {
 
 std::string LastName(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
+// Where the path below a person's hive starts: after "HKU\<SID>" or after
+// "<FILE>"; 0 for any other path.
+std::size_t PersonsRootEnd(const std::string& path) {
+  if (path.rfind("HKU\\", 0) == 0) {
+    const std::size_t end = path.find('\\', 4);
+    return end == std::string::npos ? path.size() : end;
+  }
+  if (path.rfind("<", 0) == 0) {
+    const std::size_t end = path.find('>');
+    return end == std::string::npos ? 0 : end + 1;
+  }
+  return 0;
+}
+
 struct Release {
   const char* family;
   const char* release;
@@ -104,7 +118,7 @@ std::string FindKey(const Registry& registry, const std::string& path) {
 }
 
 bool IsMarkedUserCopy(const Registry& registry, const std::string& key, emu::Machine machine) {
-  if (key.rfind("HKCU\\", 0) != 0 || SettingOf(key, machine) == nullptr) return false;
+  if (!InUserHive(key) || SettingOf(key, machine) == nullptr) return false;
   const std::string* marker = FindValue(registry, key, "SKRW_RemoveOnUninstall");
   return marker != nullptr && *marker == "dword:0x1";
 }
@@ -142,8 +156,17 @@ bool SettingCameBack(const Registry& before, const std::string& key, const Setti
 
 }  // namespace
 
+bool InUserHive(const std::string& key_path) {
+  return key_path.rfind("HKCU", 0) == 0 || InPersonsHive(key_path);
+}
+
+bool InPersonsHive(const std::string& key_path) { return PersonsRootEnd(key_path) != 0; }
+
 const SettingOfKey* SettingOf(const std::string& key_path, emu::Machine machine) {
-  const std::vector<std::string> parts = Split(key_path);
+  // A person's hive is read as HKCU is.
+  const std::size_t persons_root = PersonsRootEnd(key_path);
+  const std::vector<std::string> parts =
+      Split(persons_root == 0 ? key_path : "HKU" + key_path.substr(persons_root));
   if (parts.size() < 2) return nullptr;
   const bool wow64 = machine == emu::Machine::Wow64;
   const bool machine_root = parts[0] == "HKLM";
@@ -178,7 +201,7 @@ std::vector<std::string> UnexplainedChanges(const Registry& before, const Regist
     }
   }
   auto removable = [&](const std::string& key) {
-    if (key.rfind("HKCU", 0) != 0) return IsBackupKeyOfSetting(key, machine) && machine_level;
+    if (!InUserHive(key)) return IsBackupKeyOfSetting(key, machine) && machine_level;
     if (IsBackupKeyOfSetting(key, machine)) return true;
     for (const std::string& copy : marked_copies) {
       if (IsAtOrBelow(key, copy)) return true;
@@ -195,7 +218,7 @@ std::vector<std::string> UnexplainedChanges(const Registry& before, const Regist
       if (!removable(key)) unexplained.push_back("lost key " + key);
       continue;
     }
-    const bool may_change = key.rfind("HKCU", 0) == 0 || machine_level;
+    const bool may_change = InUserHive(key) || machine_level;
     const SettingOfKey* setting = may_change ? SettingOf(key, machine) : nullptr;
     const bool backup = may_change && IsBackupKeyOfSetting(key, machine);
     if (setting != nullptr) {
@@ -238,7 +261,7 @@ std::vector<std::string> UnexplainedChanges(const Registry& before, const Regist
 
 std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const Registry& before,
                                      const Registry& installed, emu::Machine machine,
-                                     bool machine_level, bool marked_copies_only) {
+                                     bool machine_level, bool persons, bool marked_copies_only) {
   std::vector<std::string> stray;
   // Per-user settings keys that this run set out to create (and, when
   // |marked_copies_only|, that were new and ended as marked copies): the
@@ -247,6 +270,7 @@ std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const 
   // parent too, before its create finds it.
   std::vector<std::string> made_copies;
   for (const emu::Call& call : calls) {
+    // Copies are made in the installing account's hive alone.
     if (call.function != "RegCreateKeyExW" || call.path.rfind("HKCU", 0) != 0) continue;
     if (SettingOf(call.path, machine) == nullptr) continue;
     if (marked_copies_only && (registry_diff::Values(before, call.path) != nullptr ||
@@ -269,6 +293,10 @@ std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const 
     const std::string where = call.function + " " + path;
     if (path.rfind("HKLM", 0) == 0 && !machine_level) {
       stray.push_back(where + " (below HKEY_LOCAL_MACHINE)");
+      continue;
+    }
+    if (InPersonsHive(path) && !persons) {
+      stray.push_back(where + " (in another person's hive)");
       continue;
     }
     // The settings key itself, or its backup key.

@@ -24,6 +24,12 @@ struct SettingOfKey {
 // that the sweep can reach on |machine|; null otherwise.
 const SettingOfKey* SettingOf(const std::string& key_path, emu::Machine machine);
 
+// Whether |key_path| lies in a user's hive: HKCU, another person's hive
+// loaded below HKEY_USERS ("HKU\\<SID>\\...") or a hive file ("<FILE>\\...").
+bool InUserHive(const std::string& key_path);
+// Whether it lies in another person's hive, not the installing account's.
+bool InPersonsHive(const std::string& key_path);
+
 // Differences between |before| (before Install) and |after| (after a clean
 // Uninstall) that the documented behaviour does not explain; |installed| is
 // the registry in between. |machine_level|: the run switched
@@ -37,11 +43,13 @@ std::vector<std::string> UnexplainedChanges(const registry_diff::Registry& befor
 // there (|before|), nor in its backup key, nor in a per-user copy that it
 // created and, once Install is done (|installed|), marked, nor in the keys
 // above such a copy (its trail: notes, created keys and their markers); and, unless
-// |machine_level|, any write below HKEY_LOCAL_MACHINE. |marked_copies_only|
-// is false when a fault may have made Install remove a copy again.
+// |machine_level|, any write below HKEY_LOCAL_MACHINE, and unless |persons|
+// (an all-users run), any write in another person's hive. Install makes no
+// copies there. |marked_copies_only| is false when a fault may have made
+// Install remove a copy again.
 std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls,
                                      const registry_diff::Registry& before,
                                      const registry_diff::Registry& installed, emu::Machine machine,
-                                     bool machine_level, bool marked_copies_only);
+                                     bool machine_level, bool persons, bool marked_copies_only);
 
 }  // namespace fuzz

@@ -192,17 +192,21 @@ TEST_P(AllUsersTest, TheLogNamesEachPersonAndTheUnreachableHive) {
   StartAsSystem(kBefore);
   EXPECT_EQ(Run(true, kAllUsers), 0u);
   EXPECT_TRUE(HasLine("Skerrow: profile sid=\"S-1-5-21-1-2-3-1001\" hive=logged-on"));
-  EXPECT_TRUE(HasLine(
-      "Skerrow: profile sid=\"S-1-5-21-1-2-3-1002\" hive=file file=\"C:\\Users\\bob\\NTUSER.DAT\""));
-  EXPECT_TRUE(HasLine("Skerrow: profile sid=\"S-1-5-21-1-2-3-1004\" hive=missing "
-                      "file=\"C:\\Users\\dan\\NTUSER.DAT\""));
-  EXPECT_TRUE(HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1005\" "
-                      "file=\"C:\\Users\\erin\\NTUSER.DAT\" call=RegLoadAppKeyW "
-                      "error=ERROR_SHARING_VIOLATION (32)"));
-  EXPECT_TRUE(HasLine("Skerrow: switched key=\"HKEY_USERS\\S-1-5-21-1-2-3-1001\\Software\\Autodesk"
-                      "\\AutoCAD\\R18.0\\ACAD-8001:409\\InfoCenter\" view=shared "
-                      "value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
-                      "copy=no"));
+  EXPECT_TRUE(
+      HasLine("Skerrow: profile sid=\"S-1-5-21-1-2-3-1002\" hive=file "
+              "file=\"C:\\Users\\bob\\NTUSER.DAT\""));
+  EXPECT_TRUE(
+      HasLine("Skerrow: profile sid=\"S-1-5-21-1-2-3-1004\" hive=missing "
+              "file=\"C:\\Users\\dan\\NTUSER.DAT\""));
+  EXPECT_TRUE(
+      HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1005\" "
+              "file=\"C:\\Users\\erin\\NTUSER.DAT\" call=RegLoadAppKeyW "
+              "error=ERROR_SHARING_VIOLATION (32)"));
+  EXPECT_TRUE(
+      HasLine("Skerrow: switched key=\"HKEY_USERS\\S-1-5-21-1-2-3-1001\\Software\\Autodesk"
+              "\\AutoCAD\\R18.0\\ACAD-8001:409\\InfoCenter\" view=shared "
+              "value=\"InfoCenterOn\" old=REG_DWORD:1 new=REG_DWORD:0 record=written "
+              "copy=no"));
   EXPECT_EQ(LinesStarting("Skerrow: profile").size(), 5u);
   const std::vector<std::string> begin = LinesStarting("Skerrow: begin ");
   ASSERT_EQ(begin.size(), 1u);
@@ -279,9 +283,10 @@ TEST_P(AllUsersTest, WithoutRegLoadAppKeyOnlyLoggedOnPersonsAreReached) {
   EXPECT_EQ(Run(true, kAllUsers), 0u);
   EXPECT_EQ(WritesBelow("<"), 0u);
   EXPECT_GT(WritesBelow("HKU\\S-1-5-21-1-2-3-1001\\"), 0u);
-  EXPECT_TRUE(HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
-                      "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=GetProcAddress "
-                      "error=ERROR_PROC_NOT_FOUND (127)"));
+  EXPECT_TRUE(
+      HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
+              "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=GetProcAddress "
+              "error=ERROR_PROC_NOT_FOUND (127)"));
   const std::vector<std::string> end = LinesStarting("Skerrow: end ");
   ASSERT_EQ(end.size(), 1u);
   EXPECT_NE(end[0].find(" profiles=1 unreachable=4"), std::string::npos) << end[0];
@@ -305,9 +310,10 @@ TEST_P(AllUsersTest, HiveWhoseRootCannotBeReadIsUnreachable) {
   emu::FailNthCall(position, win::ERROR_INVALID_HANDLE);
   EXPECT_EQ(Run(true, kAllUsers), 0u);
   EXPECT_EQ(WritesBelow("<C:\\Users\\bob\\NTUSER.DAT>"), 0u);
-  EXPECT_TRUE(HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
-                      "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=RegQueryInfoKeyW "
-                      "error=ERROR_INVALID_HANDLE (6)"));
+  EXPECT_TRUE(
+      HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
+              "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=RegQueryInfoKeyW "
+              "error=ERROR_INVALID_HANDLE (6)"));
 }
 
 // Inside a hive that was reached, a failure is a failure.

@@ -187,8 +187,8 @@ TEST(AllUsersRequestTest, OnlyTheNameAfterASemicolonFollowingTheFlagCounts) {
     // The flag is read as before, whatever follows.
     const std::u16string text(test.data);
     const std::size_t at = text.find(u'>');
-    EXPECT_EQ(HasMachineWideFlag(test.data), at != std::u16string::npos && at + 1 < text.size() &&
-                                                 text[at + 1] == u'1');
+    EXPECT_EQ(HasMachineWideFlag(test.data),
+              at != std::u16string::npos && at + 1 < text.size() && text[at + 1] == u'1');
   }
 }
 

@@ -23,6 +23,7 @@ using registry_diff::ErrorFor;
 using registry_diff::Losses;
 using registry_diff::OwnLeftovers;
 using registry_diff::Parse;
+using registry_diff::ReachesPersonsHive;
 using registry_diff::Registry;
 
 constexpr win::MSIHANDLE kInstall = 1;
@@ -48,18 +49,6 @@ struct Fault {
   }
 };
 
-// Whether |call| loads or opens a person's hive, or reads where its file is.
-bool ReachesHive(const emu::Call& call) {
-  if (call.function == "RegLoadAppKeyW") return true;
-  const std::string& path = call.path;
-  const bool hive_root = (path.rfind("HKU\\", 0) == 0 && path.find('\\', 4) == std::string::npos) ||
-                         (path.rfind("<", 0) == 0 && path.back() == '>');
-  const std::string profiles =
-      "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
-  const bool profile_entry = path.rfind(profiles, 0) == 0 && call.function != "RegEnumKeyExW";
-  return hive_root || profile_entry;
-}
-
 // The registry call positions of one clean run that succeeded there, each
 // with its real error; opens a second time with ERROR_ACCESS_DENIED, since a
 // key that is there but cannot be opened is not a missing key. (A call that
@@ -73,7 +62,7 @@ std::vector<Fault> FaultsOf(const std::vector<emu::Call>& calls) {
     const bool write_probe =
         function == "RegOpenKeyExW" && calls[i].access == win::KEY_ALL_ACCESS &&
         (calls[i].path == "HKLM\\SOFTWARE" || calls[i].path == "HKLM\\SOFTWARE\\Wow6432Node");
-    const bool hive = ReachesHive(calls[i]);
+    const bool hive = ReachesPersonsHive(calls[i].function, calls[i].path);
     faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe, hive});
     if (function == "RegOpenKeyExW" || function == "RegLoadAppKeyW") {
       faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe, hive});
