@@ -19,6 +19,12 @@ add_test(NAME msi_custom_action_table
 set_tests_properties(msi_custom_action_table PROPERTIES
   LABELS wine FIXTURES_REQUIRED msi_packages)
 
+add_test(NAME msi_remembered_properties
+  COMMAND ${MSI_TEST_DIR}/check-remembered-properties ${MSI_TEST_BASE}/packages/skerrow-sample.msi
+          SKERROW_MACHINE SKERROW_ALLUSERS)
+set_tests_properties(msi_remembered_properties PROPERTIES
+  LABELS wine FIXTURES_REQUIRED msi_packages)
+
 foreach(scenario per-user-64 machine-64 machine-32 long-data-64 remembered-mode-64 empty-data-64
                  rollback-per-user-64 rollback-machine-64 no-rollback-64 cad-manager-control-64
                  failing-install-64)
