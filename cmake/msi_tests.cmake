@@ -33,5 +33,6 @@ foreach(scenario per-user-64 machine-64 machine-32 long-data-64 remembered-mode-
     ${MSI_TEST_DIR}/run-scenario ${scenario} ${MSI_TEST_BASE} ${SKERROW_WINE_DIR})
   set_property(TEST msi_${scenario} APPEND PROPERTY FIXTURES_REQUIRED msi_packages)
   set_property(TEST msi_${scenario} APPEND PROPERTY
-    ENVIRONMENT "MSI_MAKE_VOLATILE_KEY=$<TARGET_FILE:make_volatile_key>")
+    ENVIRONMENT "MSI_MAKE_VOLATILE_KEY=$<TARGET_FILE:make_volatile_key>"
+                "MSI_ADD_LOGGED_ON_USER=$<TARGET_FILE:add_logged_on_user>")
 endforeach()
