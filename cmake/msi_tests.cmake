@@ -27,7 +27,7 @@ set_tests_properties(msi_remembered_properties PROPERTIES
 
 foreach(scenario per-user-64 machine-64 machine-32 long-data-64 remembered-mode-64 empty-data-64
                  rollback-per-user-64 rollback-machine-64 no-rollback-64 cad-manager-control-64
-                 failing-install-64)
+                 failing-install-64 all-users-64)
   string(REGEX MATCH "(32|64)$" bits ${scenario})
   skerrow_wine_test(msi_${scenario} ${bits} 300
     ${MSI_TEST_DIR}/run-scenario ${scenario} ${MSI_TEST_BASE} ${SKERROW_WINE_DIR})
