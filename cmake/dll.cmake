@@ -104,6 +104,12 @@ add_executable(make_volatile_key tests/wine/make_volatile_key.cpp)
 set_target_properties(make_volatile_key PROPERTIES OUTPUT_NAME make-volatile-key)
 target_link_options(make_volatile_key PRIVATE ${WIN32_STATIC_LINK} -municode)
 
+# Another account logged on: its hive loaded below HKEY_USERS and its entry in
+# ProfileList, for the msiexec scenario all-users-64.
+add_executable(add_logged_on_user tests/wine/add_logged_on_user.cpp)
+set_target_properties(add_logged_on_user PROPERTIES OUTPUT_NAME add-logged-on-user)
+target_link_options(add_logged_on_user PRIVATE ${WIN32_STATIC_LINK} -municode)
+
 # Install and Uninstall in a real installer session under Wine, judged by the
 # registry they leave, on 64-bit Windows (both passes) and 32-bit Windows, in
 # the prefixes of cmake/wine_tests.cmake.

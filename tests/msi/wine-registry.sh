@@ -8,13 +8,18 @@ MSI_FIXTURES=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/fixtures/main
 
 # The keys a snapshot holds, as "KEY|VIEW": VIEW is 32 or 64 for
 # HKEY_LOCAL_MACHINE\SOFTWARE (the two views differ only on a 64-bit prefix)
-# and empty for HKEY_CURRENT_USER, which both views share.
+# and empty for HKEY_CURRENT_USER and HKEY_USERS, which both views share.
+# MSI_SNAPSHOT_USERS adds the whole hive HKEY_USERS\SID of each SID it lists
+# (other accounts' hives that a scenario loaded).
 msi_snapshot_keys() {
-  local arch=$1
+  local arch=$1 sid
   echo 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk|32'
   [ "$arch" = win64 ] && echo 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk|64'
   echo 'HKEY_CURRENT_USER\Software\Autodesk|'
   echo 'HKEY_CURRENT_USER\Software\CadManagerControl|'
+  for sid in ${MSI_SNAPSHOT_USERS:-}; do
+    echo "HKEY_USERS\\$sid|"
+  done
 }
 
 # Runs a Wine program in a prefix; its output goes where the caller's goes.
