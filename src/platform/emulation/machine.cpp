@@ -3,6 +3,7 @@
 #include "platform/emulation/allocation_faults.h"
 #include "platform/emulation/call_log.h"
 #include "platform/emulation/machine_state.h"
+#include "platform/emulation/user_hives.h"
 
 namespace emu {
 namespace detail {
@@ -26,7 +27,7 @@ void Rebuild(MachineState& state, Machine machine, User user) {
   state.machine = machine;
   state.user = user;
   state.hklm = MakeRoot(u"HKLM");
-  state.hkcu = MakeRoot(u"HKCU");
+  BuildUserHives(state);
   Key& software = AddChild(*state.hklm, u"SOFTWARE");
   if (machine == Machine::Wow64) AddChild(software, u"Wow6432Node");
   AddChild(*state.hkcu, u"Software");

@@ -23,7 +23,10 @@ struct MachineState {
   Machine machine = Machine::Windows32;
   User user = User::Administrator;
   std::shared_ptr<Key> hklm;
+  // HKEY_USERS: the loaded hives by SID, HKCU among them.
+  std::shared_ptr<Key> hku;
   std::shared_ptr<Key> hkcu;
+  std::u16string process_user;  // the SID of the process's account
   std::map<std::uintptr_t, Handle> handles;
   std::uintptr_t next_handle = 0x1000;                  // never reused, not even across Reset
   std::map<std::u16string, std::u16string> properties;  // names are case-sensitive
