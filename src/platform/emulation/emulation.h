@@ -26,9 +26,9 @@ enum class User {
 };
 
 // Empties the registry, the environment, the installer properties, the call
-// log and the faults, and forgets every handle and hive. HKLM\SOFTWARE and
-// HKCU\Software exist afterwards (and HKLM\SOFTWARE\Wow6432Node on Wow64);
-// HKEY_USERS holds HKCU only.
+// log and the faults, and forgets every handle, hive, hive file and
+// refusal. HKLM\SOFTWARE and HKCU\Software exist afterwards (and
+// HKLM\SOFTWARE\Wow6432Node on Wow64); HKEY_USERS holds HKCU only.
 void Reset(Machine machine = Machine::Windows32, User user = User::Administrator);
 
 // Adds keys and values from a compact text. Key lines start in column 0 with
@@ -66,7 +66,8 @@ struct Call {
   // Physical key path the call addressed, "HKLM\\..." in the stored spelling
   // (names still missing as given); "" for no key or an unknown handle. Keys
   // of the process user's hive are "HKCU\\..." however they were reached,
-  // those of other hives "HKU\\<SID>\\...".
+  // those of other hives "HKU\\<SID>\\...", those of hive files
+  // "<FILE>\\..." (RegLoadAppKeyW addresses "<FILE>" itself).
   std::string path;
   win::REGSAM access;  // access mask given, 0 where the call takes none
   // The returned status; the function result where there is none (pointers:
@@ -85,10 +86,10 @@ std::size_t OpenHandleCount();
 // overall, or the Nth call of one function, returns the error instead of
 // doing its work. FailPath makes every registry call that addresses the
 // physical key path (case-insensitive, spelled as in Call::path) fail.
-// Calls count as they are logged, so N can be read off Calls(). A failed open
-// or create writes NULL; calls without a status return their failure value
-// (NULL, FALSE, 0); a failed RegCloseKey closes the handle all the same;
-// GetCurrentProcess cannot fail.
+// Calls count as they are logged, so N can be read off Calls(). A failed open,
+// create or RegLoadAppKeyW writes NULL; calls without a status return their
+// failure value (NULL, FALSE, 0); a failed RegCloseKey closes the handle all
+// the same; GetCurrentProcess cannot fail.
 void FailNthCall(std::size_t n, win::LONG error);
 void FailNthCallOf(const std::string& function, std::size_t n, win::LONG error);
 void FailPath(const std::string& path, win::LONG error);
@@ -134,7 +135,11 @@ void RefuseInstallerMessages(bool refuse);
 // lines: throws std::invalid_argument for a text that is no SID and where
 // another hive is already loaded for |sid|.
 void SetProcessUser(const std::u16string& sid);
-// Whether ADVAPI32 exports RegLoadAppKeyW (it does after Reset).
+// Whether ADVAPI32 exports RegLoadAppKeyW (it does after Reset). It opens the
+// hive files of Load by name, ignoring case: a missing one gives
+// ERROR_FILE_NOT_FOUND. Loading a file twice gives two handles into one
+// tree, and writes through them stay in the file's tree, as Windows writes
+// the hive back.
 void SetRegLoadAppKeyExported(bool exported);
 // RegLoadAppKeyW refuses the hive file |file| with |error| from now on:
 // ERROR_SHARING_VIOLATION for a hive another process has loaded,

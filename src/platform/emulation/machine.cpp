@@ -11,6 +11,7 @@ namespace detail {
 namespace {
 
 char kernel32_image;
+char advapi32_image;
 char main_image;
 
 std::shared_ptr<Key> MakeRoot(const char16_t* name) {
@@ -48,6 +49,7 @@ MachineState& State() {
 }
 
 win::HMODULE Kernel32Module() { return reinterpret_cast<win::HMODULE>(&kernel32_image); }
+win::HMODULE Advapi32Module() { return reinterpret_cast<win::HMODULE>(&advapi32_image); }
 win::HMODULE MainModule() { return reinterpret_cast<win::HMODULE>(&main_image); }
 
 }  // namespace detail

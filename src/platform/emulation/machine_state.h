@@ -27,6 +27,11 @@ struct MachineState {
   std::shared_ptr<Key> hku;
   std::shared_ptr<Key> hkcu;
   std::u16string process_user;  // the SID of the process's account
+  // Hive files that are not loaded, by folded file name; their roots are
+  // named "<FILE>".
+  std::map<std::u16string, std::shared_ptr<Key>> hive_files;
+  std::map<std::u16string, win::LONG> refused_hive_files;  // by folded name
+  bool is_reg_load_app_key_exported = true;
   std::map<std::uintptr_t, Handle> handles;
   std::uintptr_t next_handle = 0x1000;                  // never reused, not even across Reset
   std::map<std::u16string, std::u16string> properties;  // names are case-sensitive
@@ -45,6 +50,7 @@ MachineState& State();
 
 // The emulated process's module handles.
 win::HMODULE Kernel32Module();
+win::HMODULE Advapi32Module();
 win::HMODULE MainModule();
 
 }  // namespace emu::detail

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/emulation/allocation_faults.h"
+#include "platform/emulation/hive_files.h"
 #include "platform/emulation/machine_state.h"
 #include "platform/emulation/user_hives.h"
 
@@ -95,6 +96,13 @@ void DumpKey(const Key& key, const std::string& path, std::string* out) {
 // The key a key line's root names, and where the path below it starts: the
 // backslash after the root, or npos for the root itself.
 Key& LoadRoot(const std::string& line, std::size_t* start) {
+  if (line[0] == '<') {
+    const std::size_t close = line.find('>');
+    if (close == std::string::npos || close == 1) Fail(line, "unterminated hive file name");
+    *start = close + 1 < line.size() ? close + 1 : std::string::npos;
+    if (*start != std::string::npos && line[*start] != '\\') Fail(line, "text after hive file");
+    return HiveFile(FromUtf8(line.substr(1, close - 1)));
+  }
   const std::size_t slash = line.find('\\');
   const std::string name = line.substr(0, slash);
   *start = slash;
@@ -254,6 +262,9 @@ std::string Dump() {
   for (const auto& entry : state.hku->children) {
     const detail::Key& hive = *entry.second;
     if (&hive != state.hkcu.get()) detail::DumpKey(hive, detail::PhysicalPath(hive), &out);
+  }
+  for (const auto& entry : state.hive_files) {
+    detail::DumpKey(*entry.second, detail::PhysicalPath(*entry.second), &out);
   }
   return out;
 }

@@ -21,8 +21,8 @@ Key& UserHive(const std::u16string& sid);
 // Whether |key| is HKEY_USERS itself.
 bool IsUsersRoot(const Key& key);
 
-// Whether |key| is the root of a hive: a predefined root or a hive below
-// HKEY_USERS. Such keys cannot be deleted.
+// Whether |key| is the root of a hive: a predefined root, a hive below
+// HKEY_USERS or a hive file's root. Such keys cannot be deleted.
 bool IsHiveRoot(const Key& key);
 
 }  // namespace emu::detail
