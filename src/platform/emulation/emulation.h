@@ -26,8 +26,8 @@ enum class User {
 };
 
 // Empties the registry, the environment, the installer properties, the call
-// log and the faults, and forgets every handle, hive, hive file and
-// refusal. HKLM\SOFTWARE and HKCU\Software exist afterwards (and
+// log and the faults, and forgets every handle, hive, hive file, refusal,
+// token and SID text. HKLM\SOFTWARE and HKCU\Software exist afterwards (and
 // HKLM\SOFTWARE\Wow6432Node on Wow64); HKEY_USERS holds HKCU only.
 void Reset(Machine machine = Machine::Windows32, User user = User::Administrator);
 
@@ -88,8 +88,9 @@ std::size_t OpenHandleCount();
 // physical key path (case-insensitive, spelled as in Call::path) fail.
 // Calls count as they are logged, so N can be read off Calls(). A failed open,
 // create or RegLoadAppKeyW writes NULL; calls without a status return their
-// failure value (NULL, FALSE, 0); a failed RegCloseKey closes the handle all
-// the same; GetCurrentProcess cannot fail.
+// failure value (NULL, FALSE, 0; LocalFree the memory it was given); a failed
+// RegCloseKey, CloseHandle or LocalFree closes or frees all the same;
+// GetCurrentProcess cannot fail.
 void FailNthCall(std::size_t n, win::LONG error);
 void FailNthCallOf(const std::string& function, std::size_t n, win::LONG error);
 void FailPath(const std::string& path, win::LONG error);
@@ -145,7 +146,8 @@ void SetRegLoadAppKeyExported(bool exported);
 // ERROR_SHARING_VIOLATION for a hive another process has loaded,
 // ERROR_BADDB for a damaged one. Reset forgets it.
 void RefuseHiveFile(const std::u16string& file, win::LONG error);
-// Token handles not closed and SID texts not freed with LocalFree.
+// Tokens of OpenProcessToken not closed with CloseHandle, and SID texts of
+// ConvertSidToStringSidW not freed with LocalFree.
 std::size_t OpenProcessObjects();
 // Whether KERNEL32 exports IsWow64Process (it does after Reset) and what it
 // answers (Machine::Wow64 after Reset with that machine).

@@ -51,6 +51,9 @@ MachineState& State() {
 win::HMODULE Kernel32Module() { return reinterpret_cast<win::HMODULE>(&kernel32_image); }
 win::HMODULE Advapi32Module() { return reinterpret_cast<win::HMODULE>(&advapi32_image); }
 win::HMODULE MainModule() { return reinterpret_cast<win::HMODULE>(&main_image); }
+win::HANDLE CurrentProcessHandle() {
+  return reinterpret_cast<win::HANDLE>(static_cast<std::intptr_t>(-1));
+}
 
 }  // namespace detail
 

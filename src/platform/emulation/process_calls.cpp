@@ -14,12 +14,10 @@ using emu::detail::State;
 
 namespace {
 
-const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
-
 BOOL SKERROW_STDCALL EmulatedIsWow64Process(HANDLE process, BOOL* wow64) {
   CallRecord record("IsWow64Process");
   if (record.Begin(std::string(), 0) != ERROR_SUCCESS) return record.Finish(0);
-  if (process != kCurrentProcess || !wow64) return record.Finish(0);
+  if (process != emu::detail::CurrentProcessHandle() || !wow64) return record.Finish(0);
   *wow64 = State().machine == emu::Machine::Wow64 ? 1 : 0;
   return record.Finish(1);
 }
@@ -103,7 +101,7 @@ HANDLE GetCurrentProcess() {
   CallRecord record("GetCurrentProcess");
   record.Begin(std::string(), 0);  // cannot fail
   record.Finish(ERROR_SUCCESS);
-  return kCurrentProcess;
+  return emu::detail::CurrentProcessHandle();
 }
 
 BOOL DisableThreadLibraryCalls(HMODULE module) {
