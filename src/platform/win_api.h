@@ -114,6 +114,9 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;
 constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr int TokenUser = 1;
 // An informational message: it goes to the installer's log, never to the
 // screen.
@@ -163,6 +166,8 @@ BOOL DisableThreadLibraryCalls(HMODULE module);
 BOOL CloseHandle(HANDLE handle);
 // Why the latest call of this thread that answers FALSE or NULL failed.
 DWORD GetLastError();
+// INVALID_FILE_ATTRIBUTES when |file| cannot be found or asked about.
+DWORD GetFileAttributesW(const char16_t* file);
 void* LocalFree(void* memory);
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size);
 int lstrlenW(const char16_t* text);

@@ -100,6 +100,15 @@ void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
   if (*folder == 0) return;  // no profile folder
   file_ = WideStr(folder) + kHiveFileName;
   entry.Close();
+  // Loading a file that is not there would create an empty hive in its
+  // place, which the person would find at the next logon.
+  const win::DWORD attributes = win::GetFileAttributesW(file_.get());
+  if (attributes == win::INVALID_FILE_ATTRIBUTES) {
+    const auto error = static_cast<win::LONG>(win::GetLastError());
+    if (!Gone(error)) Unreachable("GetFileAttributesW", error);
+    return;
+  }
+  if ((attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0) return;
   if (load_app_key == nullptr) return Unreachable("GetProcAddress", win::ERROR_PROC_NOT_FOUND);
   win::HKEY hive = nullptr;
   const win::LONG loaded = load_app_key(file_.get(), &hive, access, 0, 0);
@@ -107,7 +116,15 @@ void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
     if (!Gone(loaded)) Unreachable("RegLoadAppKeyW", loaded);
     return;
   }
+  // Closed again should there be no memory for its owner.
+  struct Unowned {
+    win::HKEY key;
+    ~Unowned() {
+      if (key != nullptr) reg::RegCloseKey(key);
+    }
+  } unowned{hive};
   root_ = std::make_unique<RegKeyW>(hive, nullptr, access, false);
+  unowned.key = nullptr;
   reach_ = HiveReach::kFromFile;
 }
 

@@ -36,6 +36,8 @@ struct MachineState {
   // SID texts handed out and not freed yet.
   std::map<std::uintptr_t, win::DWORD> tokens;
   std::map<const char16_t*, std::unique_ptr<char16_t[]>> sid_texts;
+  // What GetLastError answers: set by the calls that answer FALSE or NULL.
+  win::DWORD last_error = 0;
   std::map<std::uintptr_t, Handle> handles;
   std::uintptr_t next_handle = 0x1000;                  // never reused, not even across Reset
   std::map<std::u16string, std::u16string> properties;  // names are case-sensitive

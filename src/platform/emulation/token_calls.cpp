@@ -15,12 +15,21 @@ namespace {
 
 std::uintptr_t Number(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
+// Answers FALSE with |error| for GetLastError.
+BOOL Failed(CallRecord& record, LONG error) {
+  State().last_error = static_cast<DWORD>(error);
+  return record.Finish(0);
+}
+
 BOOL WriteTokenUser(void* information, DWORD length, DWORD* return_length) {
   std::vector<BYTE> sid;
   emu::detail::SidFromText(State().process_user, &sid);
   const DWORD needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
   *return_length = needed;
-  if (!information || length < needed) return 0;
+  if (!information || length < needed) {
+    State().last_error = ERROR_INSUFFICIENT_BUFFER;
+    return 0;
+  }
   // The SID follows the structure in the caller's buffer, as Windows puts it.
   BYTE* at = static_cast<BYTE*>(information);
   const TOKEN_USER user{SID_AND_ATTRIBUTES{at + sizeof(TOKEN_USER), 0}};
@@ -33,8 +42,9 @@ BOOL WriteTokenUser(void* information, DWORD length, DWORD* return_length) {
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
   CallRecord record("OpenProcessToken");
-  if (record.Begin(std::string(), access) != ERROR_SUCCESS) return record.Finish(0);
-  if (process != emu::detail::CurrentProcessHandle() || !token) return record.Finish(0);
+  if (const LONG fault = record.Begin(std::string(), access)) return Failed(record, fault);
+  if (process != emu::detail::CurrentProcessHandle()) return Failed(record, ERROR_INVALID_HANDLE);
+  if (!token) return Failed(record, ERROR_NOACCESS);
   emu::detail::MachineState& state = State();
   const std::uintptr_t number = state.next_handle;
   state.next_handle += 4;  // one series with the key handles, so none is both
@@ -46,21 +56,22 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
 BOOL GetTokenInformation(HANDLE token, int information_class, void* information, DWORD length,
                          DWORD* return_length) {
   CallRecord record("GetTokenInformation");
-  if (record.Begin(std::string(), 0) != ERROR_SUCCESS) return record.Finish(0);
+  if (const LONG fault = record.Begin(std::string(), 0)) return Failed(record, fault);
   const auto found = State().tokens.find(Number(token));
-  if (found == State().tokens.end() || information_class != TokenUser || !return_length ||
-      !(found->second & TOKEN_QUERY)) {
-    return record.Finish(0);
+  if (found == State().tokens.end()) return Failed(record, ERROR_INVALID_HANDLE);
+  if (information_class != TokenUser || !return_length) {
+    return Failed(record, ERROR_INVALID_PARAMETER);
   }
+  if (!(found->second & TOKEN_QUERY)) return Failed(record, ERROR_ACCESS_DENIED);
   return record.Finish(WriteTokenUser(information, length, return_length));
 }
 
 BOOL ConvertSidToStringSidW(PSID sid, char16_t** text) {
   CallRecord record("ConvertSidToStringSidW");
-  if (record.Begin(std::string(), 0) != ERROR_SUCCESS) return record.Finish(0);
+  if (const LONG fault = record.Begin(std::string(), 0)) return Failed(record, fault);
   std::u16string converted;
   if (!text || !emu::detail::SidText(static_cast<const BYTE*>(sid), &converted)) {
-    return record.Finish(0);
+    return Failed(record, ERROR_INVALID_PARAMETER);
   }
   auto copy = std::make_unique<char16_t[]>(converted.size() + 1);
   std::memcpy(copy.get(), converted.c_str(), (converted.size() + 1) * sizeof(char16_t));
@@ -85,8 +96,11 @@ BOOL CloseHandle(HANDLE handle) {
   const LONG fault = record.Begin(std::string(), 0);  // closes all the same, as LocalFree
   const bool closed =
       handle == emu::detail::CurrentProcessHandle() || State().tokens.erase(Number(handle)) == 1;
-  return record.Finish(!fault && closed ? 1 : 0);
+  if (fault || !closed) return Failed(record, fault ? fault : ERROR_INVALID_HANDLE);
+  return record.Finish(1);
 }
+
+DWORD GetLastError() { return State().last_error; }
 
 }  // namespace win
 

@@ -147,6 +147,8 @@ BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
 DWORD GetLastError() { return ::GetLastError(); }
 
+DWORD GetFileAttributesW(const char16_t* file) { return ::GetFileAttributesW(Native(file)); }
+
 void* LocalFree(void* memory) { return ::LocalFree(memory); }
 
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size) {
