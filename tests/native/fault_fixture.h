@@ -106,13 +106,27 @@ HKU\S-1-5-21-7-7-7-1001\Software\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCen
   InfoCenterOn = dword:1
 )";
 
+// The machine's keys that the persons' own keys lie below; the system
+// account's hive has none.
+inline constexpr char kMachineOfPersons[] = R"(
+$M32\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:14
+$M32\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = sz:1
+$M32\Autodesk\AutoCAD LT\R19\ACADLT-D001:409\InfoCenter
+  InfoCenterOn = dword:1
+$M32\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)";
+
 // The whole fixture in the Load format for |machine|: both machine views on
 // WOW64, the 32-bit one alone on 32-bit Windows, and the user's keys; with
-// |persons|, the other persons' profiles and hives as well.
+// |persons|, the other persons' profiles and hives and the machine's keys
+// above theirs instead.
 inline std::string Registry(emu::Machine machine, bool persons = false) {
   const bool wow64 = machine == emu::Machine::Wow64;
-  std::string text =
-      std::string(kMachine32) + (wow64 ? kMachine64 : "") + kUser + (persons ? kPersons : "");
+  std::string text = persons ? std::string(kMachineOfPersons) + (wow64 ? kMachine64 : "") + kPersons
+                             : std::string(kMachine32) + (wow64 ? kMachine64 : "") + kUser;
   const std::string profiles = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
   for (std::size_t at; (at = text.find("$P")) != std::string::npos;) text.replace(at, 2, profiles);
   const std::string m32 = wow64 ? "HKLM\\SOFTWARE\\Wow6432Node" : "HKLM\\SOFTWARE";
