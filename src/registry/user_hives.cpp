@@ -89,9 +89,9 @@ UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win:
 
 void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
                         win::REGSAM access) {
-  const WideStr entry_path = WideStr(kProfileListPath) + u"\\";
-  RegKeyW entry(win::HKEY_LOCAL_MACHINE, (WideStr(entry_path.get()) + sid).get(),
-                win::KEY_READ | win::KEY_WOW64_64KEY, false);
+  const WideStr entry_path = WideStr(kProfileListPath) + u"\\" + sid;
+  RegKeyW entry(win::HKEY_LOCAL_MACHINE, entry_path.get(), win::KEY_READ | win::KEY_WOW64_64KEY,
+                false);
   if (entry.opened() == Lookup::kFailed) return Unreachable("RegOpenKeyExW", entry.status());
   // The folder as ProfileList gives it, %SystemDrive% and the like expanded.
   const win::DWORD type = entry.GetValueType(kProfileImagePath);
