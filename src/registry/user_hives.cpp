@@ -1,5 +1,6 @@
 #include "registry/user_hives.h"
 
+#include "registry/name_fold.h"
 #include "registry/reg_calls.h"
 
 namespace {
@@ -39,6 +40,11 @@ bool IsPersonSid(const char16_t* name) {
   return digit_before;
 }
 
+bool SameSid(const char16_t* a, const char16_t* b) {
+  while (*a != 0 && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
+  return FoldNameUnit(*a) == FoldNameUnit(*b);
+}
+
 Lookup ReadPersonSids(std::vector<WideStr>* sids) {
   ForgetFailure();
   RegKeyW list(win::HKEY_LOCAL_MACHINE, kProfileListPath, win::KEY_READ | win::KEY_WOW64_64KEY,
@@ -47,8 +53,8 @@ Lookup ReadPersonSids(std::vector<WideStr>* sids) {
   char16_t name[kLongestSid + 1] = {};
   for (win::DWORD index = 0;; ++index) {
     win::DWORD length = kLongestSid + 1;
-    const win::LONG status = reg::RegEnumKeyExW(list.handle(), index, name, &length, nullptr,
-                                                nullptr, nullptr, nullptr);
+    const win::LONG status =
+        reg::RegEnumKeyExW(list.handle(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (status == win::ERROR_NO_MORE_ITEMS) return Lookup::kFound;
     // Too long to be a SID: not a person's.
     if (status == win::ERROR_MORE_DATA) continue;
@@ -63,8 +69,7 @@ Lookup ReadPersonSids(std::vector<WideStr>* sids) {
 win::RegLoadAppKeyWFn FindRegLoadAppKey() {
   const win::HMODULE advapi32 = win::GetModuleHandleW(u"ADVAPI32");
   if (advapi32 == nullptr) return nullptr;
-  return reinterpret_cast<win::RegLoadAppKeyWFn>(
-      win::GetProcAddress(advapi32, "RegLoadAppKeyW"));
+  return reinterpret_cast<win::RegLoadAppKeyWFn>(win::GetProcAddress(advapi32, "RegLoadAppKeyW"));
 }
 
 UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win::REGSAM access)
@@ -82,9 +87,9 @@ UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win:
   }
   // A hive that opens but cannot be read is no use.
   win::DWORD sub_keys = 0;
-  const win::LONG status = reg::RegQueryInfoKeyW(root_->handle(), nullptr, nullptr, nullptr,
-                                                 &sub_keys, nullptr, nullptr, nullptr, nullptr,
-                                                 nullptr, nullptr, nullptr);
+  const win::LONG status =
+      reg::RegQueryInfoKeyW(root_->handle(), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr, nullptr);
   if (status != win::ERROR_SUCCESS) Unreachable("RegQueryInfoKeyW", status);
 }
 
@@ -96,9 +101,8 @@ void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
   if (entry.opened() == Lookup::kFailed) return Unreachable("RegOpenKeyExW", entry.status());
   // The folder as ProfileList gives it, %SystemDrive% and the like expanded.
   const win::DWORD type = entry.GetValueType(kProfileImagePath);
-  const char16_t* folder = type == win::REG_SZ || type == win::REG_EXPAND_SZ
-                               ? entry.GetString(kProfileImagePath)
-                               : u"";
+  const char16_t* folder =
+      type == win::REG_SZ || type == win::REG_EXPAND_SZ ? entry.GetString(kProfileImagePath) : u"";
   if (*folder == 0) return;  // no profile folder
   file_ = WideStr(folder) + kHiveFileName;
   entry.Close();
