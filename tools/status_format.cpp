@@ -162,6 +162,9 @@ std::string ProfileText(const ProfileStatus& profile) {
 std::string ProfilesText(const StatusReport& report) {
   std::string text;
   for (const ProfileStatus& profile : report.profiles) text += "\n" + ProfileText(profile);
+  if (report.profiles.empty() && report.persons_failed_call == nullptr) {
+    text += "\nNo other person has a profile on this machine.\n";
+  }
   if (report.persons_failed_call != nullptr) {
     text += "\nThe people with a profile could not be told: " +
             FailedCall(report.persons_failed_call, report.persons_error) + "\n";
