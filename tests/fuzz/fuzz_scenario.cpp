@@ -258,8 +258,11 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
       case 4:  // any sub-key
         if (current) current = &Child(*current, Name(in));
         break;
-      case 5:  // back up one level, never past the product key's parent
-        if (current && current->parent && current != release) current = current->parent;
+      case 5:  // back up one level, never past the product key's parent or a hive's root
+        if (current && current->parent && current != release &&
+            current != emu::detail::State().hkcu.get()) {
+          current = current->parent;
+        }
         break;
       case 6: {  // an earlier run's removal marker, mostly the real one
         if (!current) break;

@@ -1,7 +1,8 @@
 // Control panel of the in-memory Windows emulation, for native tests only.
 //
 // The emulation stands behind win_api.h on Linux: one process-wide registry
-// with HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, the handles into it, and the
+// with HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, the other hives loaded under
+// HKEY_USERS and hive files that are not loaded, the handles into it, and the
 // few process functions around it. Tests shape the machine, inject faults,
 // and read back the call log and a stable dump of the whole registry.
 #pragma once
@@ -25,17 +26,18 @@ enum class User {
 };
 
 // Empties the registry, the environment, the installer properties, the call
-// log and the faults, and forgets every handle. HKLM\SOFTWARE and
-// HKCU\Software exist afterwards (and HKLM\SOFTWARE\Wow6432Node on Wow64).
+// log and the faults, and forgets every handle, hive, hive file, refusal,
+// token and SID text. HKLM\SOFTWARE and HKCU\Software exist afterwards (and
+// HKLM\SOFTWARE\Wow6432Node on Wow64); HKEY_USERS holds HKCU only.
 void Reset(Machine machine = Machine::Windows32, User user = User::Administrator);
 
 // Adds keys and values from a compact text. Key lines start in column 0 with
 // a root and a physical path. Roots: "HKLM", "HKCU", "HKU\<SID>" (a hive
 // loaded under HKEY_USERS; that of the process's own account, SetProcessUser,
 // is HKCU itself) and "<FILE>" (a hive file that is not loaded, such as
-// <C:\Users\bob\NTUSER.DAT>, names compared ignoring case); value lines below a key are
-// indented and read  name = type:data  where name "@" is the default value and
-// type is one of
+// <C:\Users\bob\NTUSER.DAT>, names compared ignoring case); value lines
+// below a key are indented and read  name = type:data  where name "@" is the
+// default value and type is one of
 //   dword:0x1 (or decimal)      sz:text    expand_sz:text
 //   hex:01,02,ff                none:      hex(N):01,02  (any type number N)
 // Names may be quoted with "..." (escapes \" and \\) when they hold '=' or
@@ -48,7 +50,7 @@ void Load(const std::string& text);
 
 // The whole registry in the Load format: HKCU, then HKLM, then the other
 // hives loaded under HKEY_USERS by SID and the hive files by name (these two
-// only where there are any), each key on its own
+// only where there are any, each sorted ignoring case), each key on its own
 // line followed by its values, keys and values in enumeration order. Every
 // key is listed, the roots and empty keys included. Data is written as
 // dword:0x2a (a four-byte REG_DWORD), sz: or expand_sz: (one line of text with
@@ -62,7 +64,10 @@ std::string Dump();
 struct Call {
   std::string function;  // e.g. "RegOpenKeyExW"
   // Physical key path the call addressed, "HKLM\\..." in the stored spelling
-  // (names still missing as given); "" for no key or an unknown handle.
+  // (names still missing as given); "" for no key or an unknown handle. Keys
+  // of the process user's hive are "HKCU\\..." however they were reached,
+  // those of other hives "HKU\\<SID>\\...", those of hive files
+  // "<FILE>\\..." (RegLoadAppKeyW addresses "<FILE>" itself).
   std::string path;
   win::REGSAM access;  // access mask given, 0 where the call takes none
   // The returned status; the function result where there is none (pointers:
@@ -80,10 +85,11 @@ std::size_t OpenHandleCount();
 // Fault injection. The next calls counted from now: the Nth (1-based) call
 // overall, or the Nth call of one function, returns the error instead of
 // doing its work. FailPath makes every registry call that addresses the
-// physical key path (case-insensitive, "HKLM\\..." or "HKCU\\...") fail.
-// Calls count as they are logged, so N can be read off Calls(). A failed open
-// or create writes NULL; calls without a status return their failure value
-// (NULL, FALSE, 0); a failed RegCloseKey closes the handle all the same;
+// physical key path (case-insensitive, spelled as in Call::path) fail.
+// Calls count as they are logged, so N can be read off Calls(). A failed open,
+// create or RegLoadAppKeyW writes NULL; calls without a status return their
+// failure value (NULL, FALSE, 0; LocalFree the memory it was given); a failed
+// RegCloseKey, CloseHandle or LocalFree closes or frees all the same;
 // GetCurrentProcess cannot fail.
 void FailNthCall(std::size_t n, win::LONG error);
 void FailNthCallOf(const std::string& function, std::size_t n, win::LONG error);
@@ -125,15 +131,23 @@ std::size_t OpenInstallerRecords();
 // installer does whose session is gone.
 void RefuseInstallerMessages(bool refuse);
 // The account the process runs as: the user SID in its token, and whose
-// hive HKEY_CURRENT_USER is. "S-1-5-21-0-0-0-1000" after Reset.
+// hive HKEY_CURRENT_USER is (HKCU's tree stays; it is listed under the new
+// SID). "S-1-5-21-0-0-0-1000" after Reset. Call it before any Load of HKU
+// lines: throws std::invalid_argument for a text that is no SID and where
+// another hive is already loaded for |sid|.
 void SetProcessUser(const std::u16string& sid);
-// Whether ADVAPI32 exports RegLoadAppKeyW (it does after Reset).
+// Whether ADVAPI32 exports RegLoadAppKeyW (it does after Reset). It opens the
+// hive files of Load by name, ignoring case: a missing one gives
+// ERROR_FILE_NOT_FOUND. Loading a file twice gives two handles into one
+// tree, and writes through them stay in the file's tree, as Windows writes
+// the hive back.
 void SetRegLoadAppKeyExported(bool exported);
 // RegLoadAppKeyW refuses the hive file |file| with |error| from now on:
 // ERROR_SHARING_VIOLATION for a hive another process has loaded,
 // ERROR_BADDB for a damaged one. Reset forgets it.
 void RefuseHiveFile(const std::u16string& file, win::LONG error);
-// Token handles not closed and SID texts not freed with LocalFree.
+// Tokens of OpenProcessToken not closed with CloseHandle, and SID texts of
+// ConvertSidToStringSidW not freed with LocalFree.
 std::size_t OpenProcessObjects();
 // Whether KERNEL32 exports IsWow64Process (it does after Reset) and what it
 // answers (Machine::Wow64 after Reset with that machine).

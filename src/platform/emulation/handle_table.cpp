@@ -18,7 +18,8 @@ std::uintptr_t Number(win::HKEY handle) { return reinterpret_cast<std::uintptr_t
 }  // namespace
 
 bool IsPredefinedRoot(win::HKEY handle) {
-  return handle == win::HKEY_LOCAL_MACHINE || handle == win::HKEY_CURRENT_USER;
+  return handle == win::HKEY_LOCAL_MACHINE || handle == win::HKEY_CURRENT_USER ||
+         handle == win::HKEY_USERS;
 }
 
 win::REGSAM RequestedRights(win::REGSAM access) {
@@ -33,7 +34,9 @@ win::REGSAM RequestedRights(win::REGSAM access) {
 bool LookUpHandle(win::HKEY handle, HandleTarget* target) {
   MachineState& state = State();
   if (IsPredefinedRoot(handle)) {
-    target->key = handle == win::HKEY_LOCAL_MACHINE ? state.hklm : state.hkcu;
+    target->key = handle == win::HKEY_LOCAL_MACHINE ? state.hklm
+                  : handle == win::HKEY_USERS       ? state.hku
+                                                    : state.hkcu;
     target->granted = IsReadOnlyFor(*target->key) ? win::KEY_READ : win::KEY_ALL_ACCESS;
     target->root = true;
     return true;

@@ -8,7 +8,8 @@
 
 namespace emu::detail {
 
-// What a handle stands for; |root| for HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
+// What a handle stands for; |root| for the predefined roots HKEY_LOCAL_MACHINE,
+// HKEY_CURRENT_USER and HKEY_USERS.
 struct HandleTarget {
   std::shared_ptr<Key> key;
   win::REGSAM granted = 0;

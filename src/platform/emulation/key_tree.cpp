@@ -94,6 +94,16 @@ void Detach(Key& child) {
   parent->children.erase(at);  // may free |child|
 }
 
+void Rename(Key& child, const std::u16string& name) {
+  Key& parent = *child.parent;
+  auto at = parent.children.find(Fold(child.name));
+  std::shared_ptr<Key> held = std::move(at->second);
+  parent.children.erase(at);
+  child.name = name;
+  parent.children.emplace(Fold(name), std::move(held));
+  parent.cursor.valid = false;  // the order may have changed
+}
+
 Value* FindValue(Key& key, const std::u16string& name) {
   for (Value& value : key.values) {
     if (SameName(value.name, name)) return &value;
@@ -126,7 +136,9 @@ bool RemoveValue(Key& key, const std::u16string& name) {
 const std::string& PhysicalPath(const Key& key) {
   if (key.deleted) return key.deleted_path;
   if (key.path.empty()) {
-    key.path = key.parent ? PhysicalPath(*key.parent) + "\\" + ToUtf8(key.name) : ToUtf8(key.name);
+    key.path = !key.alias.empty() ? key.alias
+               : key.parent       ? PhysicalPath(*key.parent) + "\\" + ToUtf8(key.name)
+                                  : ToUtf8(key.name);
   }
   return key.path;
 }

@@ -40,6 +40,9 @@ struct Key : std::enable_shared_from_this<Key> {
   // The physical path, made on first use: the call log names a key in every
   // call, and names and parents of live keys never change.
   mutable std::string path;
+  // Where a hive is reached under two roots, the one its path names: "HKCU"
+  // for the process user's hive, which is also a sub-key of HKEY_USERS.
+  std::string alias;
 };
 
 // Lower-cases UTF-16 code units: names compare and sort folded, as in Wine
@@ -54,12 +57,16 @@ Key& AddChild(Key& key, const std::u16string& name);
 const Key* ChildAt(const Key& key, std::size_t index);
 // Unlinks |child| from its parent and marks it and everything below deleted.
 void Detach(Key& child);
+// Gives |child| a new name under the same parent, which must hold no other
+// sub-key of that name.
+void Rename(Key& child, const std::u16string& name);
 
 Value* FindValue(Key& key, const std::u16string& name);
 Value& SetValue(Key& key, const std::u16string& name, win::DWORD type, std::vector<win::BYTE> data);
 bool RemoveValue(Key& key, const std::u16string& name);
 
-// "HKLM\\SOFTWARE\\..." for a live key, the last such path for a deleted one.
+// "HKLM\\SOFTWARE\\..." for a live key, the last such path for a deleted one;
+// a path starts at the key's alias where it has one.
 const std::string& PhysicalPath(const Key& key);
 
 // Narrow text for the call log and the dump: UTF-8.

@@ -3,6 +3,7 @@
 #include "platform/emulation/allocation_faults.h"
 #include "platform/emulation/call_log.h"
 #include "platform/emulation/machine_state.h"
+#include "platform/emulation/user_hives.h"
 
 namespace emu {
 namespace detail {
@@ -10,6 +11,7 @@ namespace detail {
 namespace {
 
 char kernel32_image;
+char advapi32_image;
 char main_image;
 
 std::shared_ptr<Key> MakeRoot(const char16_t* name) {
@@ -26,7 +28,7 @@ void Rebuild(MachineState& state, Machine machine, User user) {
   state.machine = machine;
   state.user = user;
   state.hklm = MakeRoot(u"HKLM");
-  state.hkcu = MakeRoot(u"HKCU");
+  BuildUserHives(state);
   Key& software = AddChild(*state.hklm, u"SOFTWARE");
   if (machine == Machine::Wow64) AddChild(software, u"Wow6432Node");
   AddChild(*state.hkcu, u"Software");
@@ -47,7 +49,11 @@ MachineState& State() {
 }
 
 win::HMODULE Kernel32Module() { return reinterpret_cast<win::HMODULE>(&kernel32_image); }
+win::HMODULE Advapi32Module() { return reinterpret_cast<win::HMODULE>(&advapi32_image); }
 win::HMODULE MainModule() { return reinterpret_cast<win::HMODULE>(&main_image); }
+win::HANDLE CurrentProcessHandle() {
+  return reinterpret_cast<win::HANDLE>(static_cast<std::intptr_t>(-1));
+}
 
 }  // namespace detail
 

@@ -23,7 +23,19 @@ struct MachineState {
   Machine machine = Machine::Windows32;
   User user = User::Administrator;
   std::shared_ptr<Key> hklm;
+  // HKEY_USERS: the loaded hives by SID, HKCU among them.
+  std::shared_ptr<Key> hku;
   std::shared_ptr<Key> hkcu;
+  std::u16string process_user;  // the SID of the process's account
+  // Hive files that are not loaded, by folded file name; their roots are
+  // named "<FILE>".
+  std::map<std::u16string, std::shared_ptr<Key>> hive_files;
+  std::map<std::u16string, win::LONG> refused_hive_files;  // by folded name
+  bool is_reg_load_app_key_exported = true;
+  // Process token handles with the access they were opened with, and the
+  // SID texts handed out and not freed yet.
+  std::map<std::uintptr_t, win::DWORD> tokens;
+  std::map<const char16_t*, std::unique_ptr<char16_t[]>> sid_texts;
   std::map<std::uintptr_t, Handle> handles;
   std::uintptr_t next_handle = 0x1000;                  // never reused, not even across Reset
   std::map<std::u16string, std::u16string> properties;  // names are case-sensitive
@@ -40,8 +52,11 @@ struct MachineState {
 
 MachineState& State();
 
-// The emulated process's module handles.
+// The emulated process's module handles, and the pseudo handle
+// GetCurrentProcess gives.
 win::HMODULE Kernel32Module();
+win::HMODULE Advapi32Module();
 win::HMODULE MainModule();
+win::HANDLE CurrentProcessHandle();
 
 }  // namespace emu::detail

@@ -1,8 +1,9 @@
-// kernel32 and msi calls around the registry: modules, WOW64 probe,
-// environment expansion and installer properties.
+// kernel32 and msi calls around the registry: modules and their exports,
+// WOW64 probe, environment expansion and installer properties.
 #include <cstring>
 
 #include "platform/emulation/call_log.h"
+#include "platform/emulation/hive_files.h"
 #include "platform/emulation/key_tree.h"
 #include "platform/emulation/machine_state.h"
 
@@ -13,18 +14,36 @@ using emu::detail::State;
 
 namespace {
 
-const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
-
 BOOL SKERROW_STDCALL EmulatedIsWow64Process(HANDLE process, BOOL* wow64) {
   CallRecord record("IsWow64Process");
   if (record.Begin(std::string(), 0) != ERROR_SUCCESS) return record.Finish(0);
-  if (process != kCurrentProcess || !wow64) return record.Finish(0);
+  if (process != emu::detail::CurrentProcessHandle() || !wow64) return record.Finish(0);
   *wow64 = State().machine == emu::Machine::Wow64 ? 1 : 0;
   return record.Finish(1);
 }
 
-bool IsKernel32(const std::u16string& name) {
-  return emu::detail::SameName(name, u"KERNEL32") || emu::detail::SameName(name, u"KERNEL32.DLL");
+bool IsModule(const std::u16string& name, const std::u16string& module) {
+  return emu::detail::SameName(name, module) || emu::detail::SameName(name, module + u".DLL");
+}
+
+HMODULE ModuleNamed(const char16_t* name) {
+  if (!name) return emu::detail::MainModule();
+  if (IsModule(name, u"KERNEL32")) return emu::detail::Kernel32Module();
+  if (IsModule(name, u"ADVAPI32")) return emu::detail::Advapi32Module();
+  return nullptr;
+}
+
+// What |module| exports as |name|, of the exports the engine looks up.
+FARPROC Export(HMODULE module, const char* name) {
+  if (module == emu::detail::Kernel32Module() && std::strcmp(name, "IsWow64Process") == 0 &&
+      State().is_wow64_exported) {
+    return reinterpret_cast<FARPROC>(&EmulatedIsWow64Process);
+  }
+  if (module == emu::detail::Advapi32Module() && std::strcmp(name, "RegLoadAppKeyW") == 0 &&
+      State().is_reg_load_app_key_exported) {
+    return reinterpret_cast<FARPROC>(&emu::detail::EmulatedRegLoadAppKeyW);
+  }
+  return nullptr;
 }
 
 const std::u16string* FindVariable(const std::u16string& name) {
@@ -60,9 +79,7 @@ std::u16string Expand(const std::u16string& source) {
 HMODULE GetModuleHandleW(const char16_t* module_name) {
   CallRecord record("GetModuleHandleW");
   if (record.Begin(std::string(), 0) != ERROR_SUCCESS) return nullptr;
-  HMODULE module = !module_name              ? emu::detail::MainModule()
-                   : IsKernel32(module_name) ? emu::detail::Kernel32Module()
-                                             : nullptr;
+  const HMODULE module = ModuleNamed(module_name);
   record.Finish(module ? 1 : 0);
   return module;
 }
@@ -75,11 +92,7 @@ FARPROC GetProcAddress(HMODULE module, const char* proc_name) {
   }
   // Names below 0x10000 are ordinals.
   const bool by_name = reinterpret_cast<std::uintptr_t>(proc_name) >= 0x10000;
-  FARPROC proc = nullptr;
-  if (module == emu::detail::Kernel32Module() && by_name &&
-      std::strcmp(proc_name, "IsWow64Process") == 0 && State().is_wow64_exported) {
-    proc = reinterpret_cast<FARPROC>(&EmulatedIsWow64Process);
-  }
+  const FARPROC proc = by_name ? Export(module, proc_name) : nullptr;
   record.Finish(proc ? 1 : 0);
   return proc;
 }
@@ -88,7 +101,7 @@ HANDLE GetCurrentProcess() {
   CallRecord record("GetCurrentProcess");
   record.Begin(std::string(), 0);  // cannot fail
   record.Finish(ERROR_SUCCESS);
-  return kCurrentProcess;
+  return emu::detail::CurrentProcessHandle();
 }
 
 BOOL DisableThreadLibraryCalls(HMODULE module) {

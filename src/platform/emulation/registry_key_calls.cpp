@@ -5,6 +5,7 @@
 #include "platform/emulation/call_log.h"
 #include "platform/emulation/handle_table.h"
 #include "platform/emulation/key_paths.h"
+#include "platform/emulation/user_hives.h"
 
 namespace win {
 
@@ -74,6 +75,10 @@ LONG CreateKey(PathCall& call, DWORD reserved, REGSAM access, HKEY* result, DWOR
   *result = nullptr;
   if (reserved) return ERROR_INVALID_PARAMETER;
   if (LONG error = call.Check()) return error;
+  // HKEY_USERS holds only the loaded hives: no key can be made there.
+  if (emu::detail::IsUsersRoot(*call.walk.reached) && !call.walk.missing.empty()) {
+    return ERROR_ACCESS_DENIED;
+  }
   const REGSAM rights = emu::detail::RequestedRights(access);
   if (emu::detail::IsReadOnlyFor(*call.walk.reached) &&
       (!call.walk.missing.empty() || (rights & ~KEY_READ))) {
@@ -91,7 +96,7 @@ LONG DeleteKey(const PathCall& call, const char16_t* sub_key) {
   if (LONG error = call.Check()) return error;
   if (!call.walk.missing.empty()) return ERROR_FILE_NOT_FOUND;
   Key& key = *call.walk.reached;
-  if (!key.parent || emu::detail::IsReadOnlyFor(key) || !key.children.empty()) {
+  if (emu::detail::IsHiveRoot(key) || emu::detail::IsReadOnlyFor(key) || !key.children.empty()) {
     return ERROR_ACCESS_DENIED;
   }
   emu::detail::Detach(key);

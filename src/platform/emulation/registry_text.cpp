@@ -4,7 +4,9 @@
 #include <stdexcept>
 
 #include "platform/emulation/allocation_faults.h"
+#include "platform/emulation/hive_files.h"
 #include "platform/emulation/machine_state.h"
+#include "platform/emulation/user_hives.h"
 
 namespace emu {
 namespace detail {
@@ -91,17 +93,34 @@ void DumpKey(const Key& key, const std::string& path, std::string* out) {
 
 // ---- Load ----------------------------------------------------------------
 
-Key* RootNamed(const std::string& name) {
-  if (name == "HKLM" || name == "HKEY_LOCAL_MACHINE") return State().hklm.get();
-  if (name == "HKCU" || name == "HKEY_CURRENT_USER") return State().hkcu.get();
-  return nullptr;
+// The key a key line's root names, and where the path below it starts: the
+// backslash after the root, or npos for the root itself.
+Key& LoadRoot(const std::string& line, std::size_t* start) {
+  if (line[0] == '<') {
+    const std::size_t close = line.find('>');
+    if (close == std::string::npos || close == 1) Fail(line, "unterminated hive file name");
+    *start = close + 1 < line.size() ? close + 1 : std::string::npos;
+    if (*start != std::string::npos && line[*start] != '\\') Fail(line, "text after hive file");
+    return HiveFile(FromUtf8(line.substr(1, close - 1)));
+  }
+  const std::size_t slash = line.find('\\');
+  const std::string name = line.substr(0, slash);
+  *start = slash;
+  if (name == "HKLM" || name == "HKEY_LOCAL_MACHINE") return *State().hklm;
+  if (name == "HKCU" || name == "HKEY_CURRENT_USER") return *State().hkcu;
+  if (name != "HKU" && name != "HKEY_USERS") Fail(line, "unknown root");
+  // A SID names the hive below HKEY_USERS.
+  const std::size_t end = slash == std::string::npos ? slash : line.find('\\', slash + 1);
+  const std::u16string sid =
+      slash == std::string::npos ? u"" : FromUtf8(line.substr(slash + 1, end - slash - 1));
+  if (sid.empty()) Fail(line, "HKU without a SID");
+  *start = end;
+  return UserHive(sid);
 }
 
 Key& LoadKey(const std::string& line) {
-  const std::size_t slash = line.find('\\');
-  Key* key = RootNamed(line.substr(0, slash));
-  if (!key) Fail(line, "unknown root");
-  std::size_t start = slash;
+  std::size_t start = 0;
+  Key* key = &LoadRoot(line, &start);
   while (start != std::string::npos) {
     const std::size_t end = line.find('\\', start + 1);
     const std::u16string name = FromUtf8(line.substr(start + 1, end - start - 1));
@@ -236,9 +255,17 @@ void Load(const std::string& text) {
 
 std::string Dump() {
   detail::AllocationExemption exemption;
+  const detail::MachineState& state = detail::State();
   std::string out;
-  detail::DumpKey(*detail::State().hkcu, "HKCU", &out);
-  detail::DumpKey(*detail::State().hklm, "HKLM", &out);
+  detail::DumpKey(*state.hkcu, "HKCU", &out);
+  detail::DumpKey(*state.hklm, "HKLM", &out);
+  for (const auto& entry : state.hku->children) {
+    const detail::Key& hive = *entry.second;
+    if (&hive != state.hkcu.get()) detail::DumpKey(hive, detail::PhysicalPath(hive), &out);
+  }
+  for (const auto& entry : state.hive_files) {
+    detail::DumpKey(*entry.second, detail::PhysicalPath(*entry.second), &out);
+  }
   return out;
 }
 
