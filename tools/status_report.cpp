@@ -48,18 +48,18 @@ std::u16string Where(const Pass& pass, const char16_t* path) {
 
 // The names of the sub-keys of the open |key|, all read before any is used.
 // False when the enumeration stopped early.
-bool SubKeyNames(RegKeyW& key, std::vector<std::u16string>* names) {
+bool SubKeyNames(win::HKEY key, std::vector<std::u16string>* names) {
   win::DWORD longest = 0;
-  if (win::RegQueryInfoKeyW(key.handle(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr) != win::ERROR_SUCCESS) {
+  if (win::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr) != win::ERROR_SUCCESS) {
     return false;
   }
   const win::DWORD capacity = longest + 2;
   std::unique_ptr<char16_t[]> name(new char16_t[capacity]);
   for (win::DWORD index = 0;; ++index) {
     win::DWORD length = capacity;
-    const win::LONG status = win::RegEnumKeyExW(key.handle(), index, name.get(), &length, nullptr,
-                                                nullptr, nullptr, nullptr);
+    const win::LONG status =
+        win::RegEnumKeyExW(key, index, name.get(), &length, nullptr, nullptr, nullptr, nullptr);
     if (status == win::ERROR_NO_MORE_ITEMS) return true;
     if (status != win::ERROR_SUCCESS) return false;
     names->emplace_back(name.get(), length);
@@ -141,19 +141,23 @@ void ReadRelease(const Pass& pass, const ProductRelease& release, Block& block) 
   const SettingLocation* location = FindSettingLocation(ReleaseCode(release));
   if (location == nullptr) return;
   const WideStr release_path = BuildReleaseKeyPath(release);
-  // A family-0 release has no path: the root's own sub-keys are the product
-  // keys.
-  RegKeyW release_key(pass.root, release_path.get(), win::KEY_READ | pass.view_flag, false);
-  if (release_key.handle() == nullptr) {
-    if (release_key.opened() == Lookup::kFailed) {
+  std::vector<std::u16string> names;
+  if (release_path.Length() == 0) {
+    // A family-0 release has no path: the root's own sub-keys are the
+    // product keys. The root is not the report's to close.
+    if (!SubKeyNames(pass.root, &names)) block.unreadable.push_back(Where(pass, nullptr));
+  } else {
+    RegKeyW release_key(pass.root, release_path.get(), win::KEY_READ | pass.view_flag, false);
+    if (release_key.handle() == nullptr) {
+      if (release_key.opened() == Lookup::kFailed) {
+        block.unreadable.push_back(Where(pass, release_path.get()));
+      }
+      return;
+    }
+    if (!SubKeyNames(release_key.handle(), &names)) {
       block.unreadable.push_back(Where(pass, release_path.get()));
     }
-    return;
   }
-  std::vector<std::u16string> names;
-  if (!SubKeyNames(release_key, &names))
-    block.unreadable.push_back(Where(pass, release_path.get()));
-  release_key.Close();
   for (const std::u16string& name : names) {
     const WideStr product_path = ProductKeyPath(release_path, name.c_str());
     for (const char16_t* suffix : location->suffixes) {
