@@ -72,8 +72,8 @@ endif()
 # session, and the status report, which reads the registry with the engine's
 # own release lists and record names. A copy of the DLL beside it makes its
 # default work in the build tree.
-add_executable(skerrow_run tools/skerrow-run.cpp tools/status_command.cpp
-  ${SKERROW_STATUS_SOURCES} $<TARGET_OBJECTS:skerrow_engine>)
+add_executable(skerrow_run tools/skerrow-run.cpp ${SKERROW_STATUS_SOURCES}
+  $<TARGET_OBJECTS:skerrow_engine>)
 set_target_properties(skerrow_run PROPERTIES OUTPUT_NAME skerrow-run)
 target_compile_options(skerrow_run PRIVATE -municode)
 target_link_libraries(skerrow_run PRIVATE platform_windows msi)

@@ -2,7 +2,7 @@
 // Windows Installer session, the way a package's custom action would.
 //
 //   skerrow-run install|uninstall [install|uninstall ...] [--data TEXT] [--dll PATH]
-//   skerrow-run status [--json]
+//   skerrow-run status [--json] [--all-users] [--check]
 //
 // The session comes from a throw-away package database holding only the
 // Property table; "CustomActionData" is set to TEXT (left unset without
@@ -14,11 +14,16 @@
 //
 // status reads, without changing anything, what Skerrow did to this machine:
 // one row per settings key of the releases the DLL handles, and a summary
-// line; --json writes the same as one JSON document. It needs no DLL: the
-// engine's release lists and record names are built into this program.
+// line; --json writes the same as one JSON document. --all-users adds a
+// block for every other person with a profile, whose hive is read where it
+// is loaded and else loaded privately for reading. --check ends the report
+// with its verdict: whether every setting found is switched off. It needs no
+// DLL: the engine's release lists and record names are built into this
+// program.
 //
 // Exit status: for status, 0 when the report was made and 1 when it could
-// not be (out of memory, stdout not writable). For actions, the first
+// not be (out of memory, stdout not writable); with --check, 0 only when the
+// report was made and passed the check, else 1. For actions, the first
 // non-zero result of an export, else 0; 3 when the DLL, an export or the
 // session is not available; 4 when an export crashed. (The shell sees only
 // the low 8 bits: 1603 shows as 67.) 2 for bad arguments.
@@ -37,6 +42,7 @@
 namespace {
 
 constexpr int kExitReportFailed = 1;
+constexpr int kExitCheckFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCannotRun = 3;
 constexpr int kExitCrashed = 4;
@@ -62,13 +68,16 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: skerrow-run install|uninstall [install|uninstall ...] [--data TEXT] "
                "[--dll PATH]\n"
-               "       skerrow-run status [--json]\n"
+               "       skerrow-run status [--json] [--all-users] [--check]\n"
                "  Runs the given custom actions of Skerrow.dll, in order, in one installer\n"
                "  session whose \"CustomActionData\" is TEXT (unset without --data).\n"
                "  PATH defaults to Skerrow.dll beside skerrow-run.exe.\n"
                "  status shows, changing nothing, each settings key of the releases\n"
-               "  Skerrow handles, its setting and what removal would put back.\n"
-               "exit status: status 0 when the report was made, 1 when not; actions\n"
+               "  Skerrow handles, its setting and what removal would put back;\n"
+               "  --all-users also in every other person's profile, --check tells\n"
+               "  whether every setting found is switched off.\n"
+               "exit status: status 0 when the report was made, 1 when not; with\n"
+               "  --check 0 only when it was made and every setting found is off; actions\n"
                "  the first non-zero result of an export, else 0, 3 DLL/export/session\n"
                "  unavailable, 4 export crashed; 2 bad arguments\n");
 }
@@ -271,21 +280,28 @@ int RunActions(const Options& options, MSIHANDLE install) {
   return exit_status;
 }
 
-// "status" with nothing but "--json", at most once, after it. Sets |json|.
-bool ParseStatusArguments(int argc, wchar_t** argv, bool* json) {
+// "status" with nothing but its options after it, each at most once, in
+// any order.
+bool ParseStatusArguments(int argc, wchar_t** argv, StatusRequest* request) {
   if (argc < 2 || std::wstring(argv[1]) != L"status") return false;
   for (int i = 2; i < argc; ++i) {
-    if (std::wstring(argv[i]) != L"--json" || *json) return false;
-    *json = true;
+    const std::wstring arg = argv[i];
+    bool* option = arg == L"--json"        ? &request->json
+                   : arg == L"--all-users" ? &request->all_users
+                   : arg == L"--check"     ? &request->check
+                                           : nullptr;
+    if (option == nullptr || *option) return false;
+    *option = true;
   }
   return true;
 }
 
-int RunStatus(bool json) {
+int RunStatus(const StatusRequest& request) {
   try {
-    const std::string output = StatusCommandOutput(json);
-    std::fwrite(output.data(), 1, output.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : kExitReportFailed;
+    const StatusCommandResult result = RunStatusCommand(request);
+    std::fwrite(result.output.data(), 1, result.output.size(), stdout);
+    if (std::fflush(stdout) != 0) return kExitReportFailed;
+    return request.check && !result.passed ? kExitCheckFailed : 0;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "skerrow-run: out of memory making the report\n");
     return kExitReportFailed;
@@ -296,12 +312,12 @@ int RunStatus(bool json) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 2 && std::wstring(argv[1]) == L"status") {
-    bool json = false;
-    if (!ParseStatusArguments(argc, argv, &json)) {
+    StatusRequest request;
+    if (!ParseStatusArguments(argc, argv, &request)) {
       PrintUsage();
       return kExitUsage;
     }
-    return RunStatus(json);
+    return RunStatus(request);
   }
   Options options;
   if (!ParseArguments(argc, argv, &options)) {

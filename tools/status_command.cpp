@@ -1,9 +1,16 @@
 #include "status_command.h"
 
+#include "status_check.h"
 #include "status_format.h"
 #include "status_report.h"
 
-std::string StatusCommandOutput(bool json) {
-  const StatusReport report = ReadStatus();
-  return json ? StatusJson(report) : StatusText(report);
+StatusCommandResult RunStatusCommand(const StatusRequest& request) {
+  const StatusReport report =
+      ReadStatus(request.all_users ? StatusScope::kAllUsers : StatusScope::kCurrentUser);
+  const CheckOutcome check = CheckStatus(report);
+  const CheckOutcome* shown = request.check ? &check : nullptr;
+  StatusCommandResult result;
+  result.output = request.json ? StatusJson(report, shown) : StatusText(report, shown);
+  result.passed = check.passed();
+  return result;
 }

@@ -5,6 +5,17 @@
 
 #include <string>
 
-// The report as text, or with |json| as one JSON document; UTF-8.
-// std::bad_alloc gets out when memory runs out.
-std::string StatusCommandOutput(bool json);
+struct StatusRequest {
+  bool json = false;       // one JSON document instead of the table
+  bool all_users = false;  // every person's hive too, loaded or not
+  bool check = false;      // the verdict of the check, last
+};
+
+struct StatusCommandResult {
+  std::string output;   // UTF-8
+  bool passed = false;  // with request.check: every setting found is switched off
+};
+
+// The report |request| asks for. std::bad_alloc gets out when memory runs
+// out.
+StatusCommandResult RunStatusCommand(const StatusRequest& request);

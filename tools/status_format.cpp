@@ -5,23 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "registry/install_log.h"
+#include "status_words.h"
+
 namespace {
-
-std::string Hex2(unsigned byte) {
-  char text[3];
-  std::snprintf(text, sizeof(text), "%02x", byte & 0xFFu);
-  return text;
-}
-
-win::DWORD DwordOf(const RawValue& value) {
-  win::DWORD number = 0;
-  std::memcpy(&number, value.data.data(), sizeof(number));
-  return number;
-}
-
-bool IsFourByteDword(const RawValue& value) {
-  return value.type == win::REG_DWORD && value.data.size() == sizeof(win::DWORD);
-}
 
 // The text of a REG_SZ that ends in its one terminator, as |text|; false for
 // anything reg export would write as hex.
@@ -83,54 +70,14 @@ std::string ShownRemoval(const StatusRow& row) {
   return text;
 }
 
-const char* LevelName(ReportLevel level) {
-  return level == ReportLevel::kMachine ? "machine" : "user";
-}
-
-const char* ViewName(ReportView view) {
-  switch (view) {
-    case ReportView::k32:
-      return "32-bit";
-    case ReportView::k64:
-      return "64-bit";
-    case ReportView::kShared:
-      break;
-  }
-  return "shared";
-}
-
-const char* RecordName(RecordKind record) {
-  switch (record) {
-    case RecordKind::kSaved:
-      return "saved";
-    case RecordKind::kAbsent:
-      return "absent";
-    case RecordKind::kNone:
-      break;
-  }
-  return "none";
-}
-
-const char* RemovalName(Removal removal) {
-  switch (removal) {
-    case Removal::kRestoreSaved:
-      return "restore-saved";
-    case Removal::kWriteDefault:
-      return "write-default";
-    case Removal::kDeleteCopy:
-      return "delete-copy";
-    case Removal::kLeave:
-      break;
-  }
-  return "leave";
-}
-
-std::string RootName(ReportLevel level) {
-  return level == ReportLevel::kMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
-
 std::string Counted(unsigned count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// "RegLoadAppKeyW failed with ERROR_SHARING_VIOLATION (32)"
+std::string FailedCall(const char* call, win::LONG error) {
+  return std::string(call) + " failed with " + ErrorName(error) + " (" + std::to_string(error) +
+         ")";
 }
 
 // Number of characters the terminal shows for UTF-8 |text|.
@@ -162,61 +109,67 @@ std::string Table(const std::vector<std::vector<std::string>>& lines) {
   return table;
 }
 
-std::string JsonString(const std::string& utf8) {
-  std::string json = "\"";
-  for (const char c : utf8) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      json += '\\';
-      json += c;
-    } else if (byte < 0x20) {
-      json += "\\u00" + Hex2(byte);
-    } else {
-      json += c;
-    }
+std::string RowsTable(const std::vector<StatusRow>& rows) {
+  std::vector<std::vector<std::string>> lines = {{"Level", "View", "Release", "Product key",
+                                                  "Settings key", "Setting", "Now", "On removal",
+                                                  "Copy"}};
+  for (const StatusRow& row : rows) {
+    lines.push_back({LevelName(row.level), ViewName(row.view), Utf8(ReleaseName(row.release)),
+                     Utf8(row.product_key), Utf8(row.suffix),
+                     Utf8(std::u16string(row.setting->value_name)), ShownCurrent(row),
+                     ShownRemoval(row), row.per_user_copy ? "yes" : "-"});
   }
-  return json + "\"";
+  return Table(lines);
 }
 
-std::string JsonString(const std::u16string& text) { return JsonString(Utf8(text)); }
-
-std::string JsonValue(const RawValue& value) {
-  std::string json =
-      "{\"type\": " + std::to_string(value.type) + ", \"reg\": " + JsonString(RegExportData(value));
-  if (IsFourByteDword(value)) json += ", \"dword\": " + std::to_string(DwordOf(value));
-  return json + "}";
+// The rows, or that there are none; the keys that could not be read; the
+// summary line, after |summary_prefix|.
+std::string TextBlock(const std::vector<StatusRow>& rows,
+                      const std::vector<std::u16string>& unreadable,
+                      const std::string& summary_prefix) {
+  std::string text = rows.empty() ? "No settings key of the releases Skerrow handles was found.\n"
+                                  : "\n" + RowsTable(rows) + "\n";
+  for (const std::u16string& where : unreadable) {
+    text += "Could not read " + Utf8(where) + "\n";
+  }
+  return text + summary_prefix + SummaryLine(Summarise(rows)) + "\n";
 }
 
-std::string JsonRow(const StatusRow& row) {
-  std::string json = "    {";
-  json += "\"level\": " + JsonString(std::string(LevelName(row.level)));
-  json += ", \"view\": " + JsonString(std::string(ViewName(row.view)));
-  json += ", \"release\": " + JsonString(ReleaseName(row.release));
-  json += ", \"product_key\": " + JsonString(row.product_key);
-  json += ", \"settings_key\": " + JsonString(RootName(row.level) + "\\" + Utf8(row.settings_path));
-  json += ", \"setting\": " + JsonString(std::u16string(row.setting->value_name));
-  json += ", \"current\": ";
-  json += row.current_found == Lookup::kFound ? JsonValue(row.current) : "null";
-  json += ", \"record\": " + JsonString(std::string(RecordName(row.record)));
-  json += ", \"saved\": ";
-  json += row.record == RecordKind::kSaved ? JsonValue(row.saved) : "null";
-  json += ", \"removal\": " + JsonString(std::string(RemovalName(row.removal)));
-  // The value removal writes.
-  json += ", \"restores\": ";
-  if (row.removal == Removal::kRestoreSaved) {
-    json += JsonValue(row.saved);
-  } else if (row.removal == Removal::kWriteDefault) {
-    RawValue written;
-    written.type = win::REG_DWORD;
-    written.data.resize(sizeof(win::DWORD));
-    std::memcpy(written.data.data(), &row.setting->default_value, sizeof(win::DWORD));
-    json += JsonValue(written);
-  } else {
-    json += "null";
+// "Profile S-1-5-21-...: " and how its hive was reached, then its block.
+std::string ProfileText(const ProfileStatus& profile) {
+  const std::string sid = Utf8(profile.sid);
+  std::string text = "Profile " + sid + ": ";
+  switch (profile.reach) {
+    case HiveReach::kLoggedOn:
+      text += "logged on, " + Utf8(profile.hive_key) + "\n";
+      break;
+    case HiveReach::kFromFile:
+      text += "not logged on, read from " + Utf8(profile.file) + "\n";
+      break;
+    case HiveReach::kMissing:
+      return text +
+             (profile.file.empty() ? "no profile folder"
+                                   : "no hive, " + Utf8(profile.file) + " is missing") +
+             ", nothing to switch\n";
+    case HiveReach::kUnreachable:
+      text += "could not be reached, " + FailedCall(profile.failed_call, profile.error);
+      if (!profile.file.empty()) text += " for " + Utf8(profile.file);
+      return text + "; its settings cannot be shown\n";
   }
-  json += std::string(", \"per_user_copy\": ") + (row.per_user_copy ? "true" : "false");
-  json += std::string(", \"incomplete\": ") + (row.incomplete ? "true" : "false");
-  return json + "}";
+  return text + TextBlock(profile.rows, profile.unreadable, sid + ": ");
+}
+
+std::string ProfilesText(const StatusReport& report) {
+  std::string text;
+  for (const ProfileStatus& profile : report.profiles) text += "\n" + ProfileText(profile);
+  if (report.profiles.empty() && report.persons_failed_call == nullptr) {
+    text += "\nNo other person has a profile on this machine.\n";
+  }
+  if (report.persons_failed_call != nullptr) {
+    text += "\nThe people with a profile could not be told: " +
+            FailedCall(report.persons_failed_call, report.persons_error) + "\n";
+  }
+  return text;
 }
 
 }  // namespace
@@ -279,49 +232,39 @@ std::string SummaryLine(const StatusSummary& summary) {
          Counted(summary.per_user_copies, "per-user copy", "per-user copies");
 }
 
-std::string StatusText(const StatusReport& report) {
+std::string CheckLine(const CheckOutcome& check) {
+  if (check.passed()) return "Check passed: every setting found is switched off";
+  std::vector<std::string> reasons;
+  if (check.settings_on > 0) {
+    reasons.push_back(Counted(check.settings_on, "setting", "settings") + " not switched off");
+  }
+  if (check.settings_unreadable > 0) {
+    reasons.push_back(Counted(check.settings_unreadable, "setting", "settings") +
+                      " could not be read");
+  }
+  if (check.unreadable_keys > 0) {
+    reasons.push_back(Counted(check.unreadable_keys, "key", "keys") + " could not be read");
+  }
+  if (check.unreachable_profiles > 0) {
+    reasons.push_back(Counted(check.unreachable_profiles, "profile", "profiles") +
+                      " could not be reached, so not shown switched off");
+  }
+  if (check.persons_unknown) reasons.push_back("the people with a profile could not be told");
+  std::string line = "Check failed: ";
+  for (std::size_t i = 0; i < reasons.size(); ++i) line += (i == 0 ? "" : ", ") + reasons[i];
+  return line;
+}
+
+std::string StatusText(const StatusReport& report, const CheckOutcome* check) {
   std::string text = report.wow64
                          ? "Skerrow status: 64-bit Windows, HKEY_LOCAL_MACHINE in both views\n"
                          : "Skerrow status: 32-bit Windows\n";
-  if (report.rows.empty()) {
-    text += "No settings key of the releases Skerrow handles was found.\n";
-  } else {
-    std::vector<std::vector<std::string>> lines = {{"Level", "View", "Release", "Product key",
-                                                    "Settings key", "Setting", "Now", "On removal",
-                                                    "Copy"}};
-    for (const StatusRow& row : report.rows) {
-      lines.push_back({LevelName(row.level), ViewName(row.view), Utf8(ReleaseName(row.release)),
-                       Utf8(row.product_key), Utf8(row.suffix),
-                       Utf8(std::u16string(row.setting->value_name)), ShownCurrent(row),
-                       ShownRemoval(row), row.per_user_copy ? "yes" : "-"});
-    }
-    text += "\n" + Table(lines) + "\n";
+  if (!report.current_user_sid.empty()) {
+    text += "Current user " + Utf8(report.current_user_sid) +
+            ": HKEY_CURRENT_USER, the user rows below\n";
   }
-  for (const std::u16string& where : report.unreadable) {
-    text += "Could not read " + Utf8(where) + "\n";
-  }
-  return text + SummaryLine(Summarise(report)) + "\n";
-}
-
-std::string StatusJson(const StatusReport& report) {
-  const StatusSummary summary = Summarise(report);
-  std::string json = "{\n";
-  json += std::string("  \"windows\": ") + (report.wow64 ? "\"64-bit\"" : "\"32-bit\"") + ",\n";
-  json += "  \"settings_keys\": [";
-  for (std::size_t i = 0; i < report.rows.size(); ++i) {
-    json += (i == 0 ? "\n" : ",\n") + JsonRow(report.rows[i]);
-  }
-  json += report.rows.empty() ? "],\n" : "\n  ],\n";
-  json += "  \"unreadable\": [";
-  for (std::size_t i = 0; i < report.unreadable.size(); ++i) {
-    json += (i == 0 ? "" : ", ") + JsonString(report.unreadable[i]);
-  }
-  json += "],\n";
-  json += "  \"summary\": {\"settings_keys\": " + std::to_string(report.rows.size()) +
-          ", \"switched_off\": " + std::to_string(summary.switched_off) +
-          ", \"will_be_restored\": " + std::to_string(summary.will_be_restored) +
-          ", \"per_user_copies\": " + std::to_string(summary.per_user_copies) +
-          ", \"unreadable\": " + std::to_string(report.unreadable.size()) +
-          ", \"text\": " + JsonString(SummaryLine(summary)) + "}\n";
-  return json + "}\n";
+  text += TextBlock(report.rows, report.unreadable, "");
+  if (report.all_users) text += ProfilesText(report);
+  if (check != nullptr) text += "\n" + CheckLine(*check) + "\n";
+  return text;
 }

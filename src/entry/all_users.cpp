@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "registry/install_log.h"
-#include "registry/name_fold.h"
 #include "registry/process_user.h"
 #include "registry/reg_calls.h"
 #include "registry/user_hives.h"
@@ -11,11 +10,6 @@
 #include "settings/change_log.h"
 
 namespace {
-
-bool SameSid(const char16_t* a, const char16_t* b) {
-  while (*a != 0 && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
-  return FoldNameUnit(*a) == FoldNameUnit(*b);
-}
 
 LogLine& Person(LogLine& line, const WideStr& sid) { return line.Text(" sid=").Quoted(sid.get()); }
 

@@ -37,7 +37,10 @@ int Length(const char16_t* text) {
   return length;
 }
 
-// The names of the errors the registry and the installer give.
+bool NeedsEscape(char16_t c) { return c == u'[' || c == u']' || c == u'{' || c == u'}'; }
+
+}  // namespace
+
 const char* ErrorName(win::LONG error) {
   switch (error) {
     case 0:
@@ -102,10 +105,6 @@ const char* ErrorName(win::LONG error) {
       return "ERROR";
   }
 }
-
-bool NeedsEscape(char16_t c) { return c == u'[' || c == u']' || c == u'{' || c == u'}'; }
-
-}  // namespace
 
 LogLine::LogLine(const char* kind) {
   text_[0] = 0;

@@ -12,6 +12,10 @@
 
 #include "platform/win_api.h"
 
+// The name of a Windows error code that the registry or the installer
+// gives: "ERROR_ACCESS_DENIED"; "ERROR" for any other.
+const char* ErrorName(win::LONG error);
+
 // One line, built up in place. Whatever does not fit is cut off and marked
 // with "...".
 class LogLine {

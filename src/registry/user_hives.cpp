@@ -1,5 +1,6 @@
 #include "registry/user_hives.h"
 
+#include "registry/name_fold.h"
 #include "registry/reg_calls.h"
 
 namespace {
@@ -37,6 +38,11 @@ bool IsPersonSid(const char16_t* name) {
     }
   }
   return digit_before;
+}
+
+bool SameSid(const char16_t* a, const char16_t* b) {
+  while (*a != 0 && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
+  return FoldNameUnit(*a) == FoldNameUnit(*b);
 }
 
 Lookup ReadPersonSids(std::vector<WideStr>* sids) {

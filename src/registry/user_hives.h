@@ -25,6 +25,9 @@ inline constexpr char16_t kProfileListPath[] =
 // Whether the ProfileList entry |name| is a person's SID.
 bool IsPersonSid(const char16_t* name);
 
+// Whether |a| and |b| name the same SID, as the registry compares key names.
+bool SameSid(const char16_t* a, const char16_t* b);
+
 // The people's SIDs in ProfileList (64-bit view), in its order. kAbsent when
 // there is no ProfileList; kFailed when it could not be read to its end, with
 // the failing call noted for the log.

@@ -6,15 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine_test_support.h"
-#include "entry/entry_points.h"
+#include "status_fixture.h"
 #include "status_format.h"
 
 namespace {
-
-using engine_test::EngineTest;
-
-constexpr win::MSIHANDLE kInstall = 1;
 
 // AutoCAD 2010 in both views of a 64-bit machine, and its product key (but
 // no settings key) in the user's hive; AutoCAD LT R14 on the machine without
@@ -32,43 +27,7 @@ HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409
   Language = sz:English
 )";
 
-class StatusReportTest : public EngineTest {
- protected:
-  void SetUp() override { StartMachine(emu::Machine::Wow64, emu::User::Administrator); }
-
-  void Run(bool installing, const std::u16string& data) {
-    emu::SetProperty(u"CustomActionData", data);
-    EXPECT_EQ(installing ? Install(kInstall) : Uninstall(kInstall), 0u);
-  }
-
-  // The report, checked to have changed nothing and to have asked for
-  // nothing but reading.
-  StatusReport ReadUnchanged() {
-    const std::string before = emu::Dump();
-    emu::ClearCalls();
-    StatusReport report = ReadStatus();
-    EXPECT_EQ(emu::Dump(), before);
-    for (const emu::Call& call : emu::Calls()) {
-      EXPECT_TRUE(call.function.rfind("RegSet", 0) != 0 &&
-                  call.function.rfind("RegCreate", 0) != 0 &&
-                  call.function.rfind("RegDelete", 0) != 0)
-          << call.function << " " << call.path;
-      if (call.function == "RegOpenKeyExW") {
-        EXPECT_EQ(call.access & ~win::KEY_WOW64_64KEY, win::KEY_READ) << call.path;
-      }
-    }
-    EXPECT_EQ(emu::OpenHandleCount(), 0u);
-    return report;
-  }
-
-  static const StatusRow* Find(const StatusReport& report, ReportLevel level, ReportView view,
-                               const std::u16string& path) {
-    for (const StatusRow& row : report.rows) {
-      if (row.level == level && row.view == view && row.settings_path == path) return &row;
-    }
-    return nullptr;
-  }
-};
+using StatusReportTest = status_test::StatusTest;
 
 // The path below either root, as the release path spells it.
 constexpr char16_t kAcad2010[] = u"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:409\\InfoCenter";

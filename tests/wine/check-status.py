@@ -3,14 +3,18 @@
 
 usage: check-status.py --arch win32|win64 SNAPSHOT REPORT.json REPORT.txt
                        [--rows N] [--summary LINE]
+                       [--check-json CHECK.json --check-exit STATUS]
 
 SNAPSHOT is the canonical form of registry-snapshot.sh (one "KEY" line per
 key and one "KEY<TAB>"name"=data" line per value, keys upper-cased, 32-bit
 view of HKLM\\SOFTWARE as Wow6432Node). Every row of the report must show
 what the snapshot holds: the setting, the record in SKRW_Backup, the marker;
 every record and marker of the snapshot must have its row; the text report
-must have as many rows and the same summary. Prints each difference and
-exits 1 when there is one.
+must have as many rows and the same summary. CHECK.json, the report of
+status --check --json, must be the same report with a "check" member whose
+verdict, and the exit status, follow from the rows: passed (exit 0) only
+when every setting that is there is REG_DWORD 0 and every key could be read.
+Prints each difference and exits 1 when there is one.
 """
 import argparse
 import json
@@ -52,6 +56,8 @@ def main():
     parser.add_argument("--arch", required=True, choices=["win32", "win64"])
     parser.add_argument("--rows", type=int)
     parser.add_argument("--summary")
+    parser.add_argument("--check-json")
+    parser.add_argument("--check-exit", type=int)
     parser.add_argument("snapshot")
     parser.add_argument("json_report")
     parser.add_argument("text_report")
@@ -137,6 +143,21 @@ def main():
     table = [line for line in lines if line.startswith(("machine ", "user "))]
     if len(table) != len(rows):
         problems.append(f"text report has {len(table)} rows, JSON {len(rows)}")
+
+    if args.check_json is not None:
+        with open(args.check_json, encoding="utf-8") as check_file:
+            checked = json.load(check_file)
+        check = checked.pop("check", None)
+        if checked != report:
+            problems.append("status --check --json reports otherwise than status --json")
+        off = all(r["current"] is None or (r["current"]["type"] == 4 and
+                                           r["current"].get("dword") == 0) for r in rows)
+        passed = off and not report["unreadable"]
+        if check is None or check["passed"] != passed:
+            problems.append(f"check {check}, the rows give passed={passed}")
+        if args.check_exit != (0 if passed else 1):
+            problems.append(f"status --check exited with {args.check_exit}, the rows give "
+                            f"{0 if passed else 1}")
 
     for problem in problems:
         print("  FAIL:", problem)

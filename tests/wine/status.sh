@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # `skerrow-run status` under Wine, against the real registry: on a machine
 # without any of the products, after installation in each mode and after
-# removal. Each report (text and --json) is compared with what reg export
-# shows (tests/wine/check-status.py), and reg export before and after the
-# report must be the same.
+# removal. Each report (text, --json and --check --json) is compared with
+# what reg export shows (tests/wine/check-status.py), and reg export before
+# and after the report must be the same.
 #
 # usage: status.sh --arch win32|win64 --prefix DIR --runner EXE --dll DLL
 set -uo pipefail
@@ -32,11 +32,12 @@ export_software() {
 }
 
 # report NAME ROWS SUMMARY [--whole]: runs status and status --json, each of
-# which must exit 0 and change nothing (the Skerrow trees of reg export
-# compared before and after, with --whole all of both Software keys), and
-# compares both reports with reg export.
+# which must exit 0, and status --check --json, whose exit status
+# check-status.py judges; none may change anything (the Skerrow trees of reg
+# export compared before and after, with --whole all of both Software keys).
+# Compares the reports with reg export.
 report() {
-  local name=$1 rows=$2 summary=$3 whole=${4:-} option status part
+  local name=$1 rows=$2 summary=$3 whole=${4:-} option status part check_status
   echo "== $name"
   snapshot >"$work/snapshot"
   [ -z "$whole" ] || export_software "$work/before"
@@ -46,6 +47,9 @@ report() {
     [ "$status" -eq 0 ] || fail "status $option exited with $status: $(cat "$work/err")"
     tr -d '\r' <"$work/out" >"$work/report${option:+.json}"
   done
+  wine "$runner" status --check --json >"$work/out" 2>"$work/err"
+  check_status=$?
+  tr -d '\r' <"$work/out" >"$work/check.json"
   sed 's/^/    | /' "$work/report"
   snapshot >"$work/snapshot-after"
   diff -u "$work/snapshot" "$work/snapshot-after" || fail "the report changed the registry"
@@ -58,6 +62,7 @@ report() {
   fi
   python3 -m json.tool "$work/report.json" >/dev/null || fail "--json is not JSON"
   python3 "$here/check-status.py" --arch "$arch" --rows "$rows" --summary "$summary" \
+    --check-json "$work/check.json" --check-exit "$check_status" \
     "$work/snapshot" "$work/report.json" "$work/report" || failures=$((failures + 1))
 }
 
@@ -71,7 +76,8 @@ start() {
 }
 
 # Bad arguments: exit status 2 and the usage, nothing else.
-for args in "status --xml" "status --json --json" "status install" "status --json x"; do
+for args in "status --xml" "status --json --json" "status install" "status --json x" \
+  "status --check --check" "status --all-users --all-users" "status --check x"; do
   wine "$runner" $args >"$work/out" 2>&1
   status=$?
   if [ "$status" -ne 2 ] || ! grep -q '^usage:' "$work/out"; then
