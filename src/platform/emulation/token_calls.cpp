@@ -100,7 +100,14 @@ BOOL CloseHandle(HANDLE handle) {
   return record.Finish(1);
 }
 
-DWORD GetLastError() { return State().last_error; }
+// Cannot fail: a fault injected here is ignored.
+DWORD GetLastError() {
+  CallRecord record("GetLastError");
+  record.Begin(std::string(), 0);
+  const DWORD error = State().last_error;
+  record.Finish(static_cast<LONG>(error));
+  return error;
+}
 
 }  // namespace win
 
