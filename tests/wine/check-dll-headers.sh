@@ -9,9 +9,10 @@
 #     125 MsiRecordSetStringW, nothing else;
 #   - imports from KERNEL32, ADVAPI32, msi.dll and msvcrt.dll only (no
 #     compiler runtime DLL), no delay-loaded or bound imports;
-#   - IsWow64Process not imported (it is looked up at run time, since 32-bit
-#     Windows XP before SP2 lacks it), nor any function newer than Windows XP
-#     that the compiler's runtime libraries are known to bring in.
+#   - IsWow64Process and RegLoadAppKeyW not imported (they are looked up at
+#     run time, since 32-bit Windows XP before SP2 lacks the first and
+#     Windows XP the second), nor any function newer than Windows XP that
+#     the compiler's runtime libraries are known to bring in.
 #
 # usage: check-dll-headers.sh DLL [OBJDUMP]
 set -euo pipefail
@@ -93,9 +94,11 @@ msi_expected=$'8\t<none>\n17\t<none>\n74\t<none>\n103\t<none>\n125\t<none>'
 [ "$msi_imports" = "$msi_expected" ] ||
   fail "msi.dll imports differ; expected ordinals 8, 17, 74, 103 and 125 without names, found:"$'\n'"$msi_imports"
 
-if awk -F '\t' '$3 == "IsWow64Process" {found = 1} END {exit !found}' <<<"$imports"; then
-  fail "IsWow64Process is imported"
-fi
+for looked_up in IsWow64Process RegLoadAppKeyW; do
+  if awk -F '\t' -v n="$looked_up" '$3 == n {found = 1} END {exit !found}' <<<"$imports"; then
+    fail "$looked_up is imported"
+  fi
+done
 
 # Functions newer than Windows XP that MinGW's runtime libraries can bring in
 # (winpthread, the posix-thread-model libstdc++); one of them in the import
