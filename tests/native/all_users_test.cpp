@@ -24,11 +24,8 @@ constexpr char16_t kAllUsers[] = u"{F0C85435-DFC2-4F5F-B611-7A1771AF489F}>1;AllU
 // product key of his own; Carol (Azure AD) has no settings keys; Dan's
 // profile lost its folder; Erin's hive is in use elsewhere. The service
 // accounts and the backup entry of a damaged profile are no persons.
-constexpr char kBefore[] = R"(
-HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
-  InfoCenterOn = dword:1
-HKLM\SOFTWARE\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
-  LOADCTRLS = dword:2
+// What no run changes:
+constexpr char kProfiles[] = R"(
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-18
   ProfileImagePath = expand_sz:%systemroot%\system32\config\systemprofile
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-19
@@ -46,10 +43,6 @@ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-100
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1005
   ProfileImagePath = expand_sz:%SystemDrive%\Users\erin
 HKCU\Software\Microsoft
-HKU\S-1-5-21-1-2-3-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
-  InfoCenterOn = dword:1
-<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
-  LOADCTRLS = dword:1
 <C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5002:409\Applications\WSCommCntrAcCon
   LOADCTRLS = dword:1
 <C:\Users\bob.old\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
@@ -59,9 +52,20 @@ HKU\S-1-5-21-1-2-3-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:1
 )";
 
+const std::string kBefore = std::string(kProfiles) + R"(
+HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = dword:1
+HKLM\SOFTWARE\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:2
+HKU\S-1-5-21-1-2-3-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
+  InfoCenterOn = dword:1
+<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:1
+)";
+
 // Bob's product key of his own is left to him: Install works below the
 // product keys that the machine has.
-constexpr char kInstalled[] = R"(
+const std::string kInstalled = std::string(kProfiles) + R"(
 HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:0
 HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter\SKRW_Backup
@@ -70,23 +74,6 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon
   LOADCTRLS = dword:0
 HKLM\SOFTWARE\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon\SKRW_Backup
   LOADCTRLS = dword:2
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-18
-  ProfileImagePath = expand_sz:%systemroot%\system32\config\systemprofile
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-19
-  ProfileImagePath = expand_sz:%systemroot%\ServiceProfiles\LocalService
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1001
-  ProfileImagePath = expand_sz:%SystemDrive%\Users\alice
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1002
-  ProfileImagePath = expand_sz:%SystemDrive%\Users\bob
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1002.bak
-  ProfileImagePath = expand_sz:%SystemDrive%\Users\bob.old
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-12-1-11-22-33-44
-  ProfileImagePath = sz:C:\Users\carol
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1004
-  ProfileImagePath = expand_sz:%SystemDrive%\Users\dan
-HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1005
-  ProfileImagePath = expand_sz:%SystemDrive%\Users\erin
-HKCU\Software\Microsoft
 HKU\S-1-5-21-1-2-3-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:0
 HKU\S-1-5-21-1-2-3-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter\SKRW_Backup
@@ -95,13 +82,6 @@ HKU\S-1-5-21-1-2-3-1001\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   LOADCTRLS = dword:0
 <C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5001:409\Applications\WSCommCntrAcCon\SKRW_Backup
   LOADCTRLS = dword:1
-<C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5002:409\Applications\WSCommCntrAcCon
-  LOADCTRLS = dword:1
-<C:\Users\bob.old\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
-  InfoCenterOn = dword:1
-<C:\Users\carol\NTUSER.DAT>\Software\Microsoft
-<C:\Users\erin\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
-  InfoCenterOn = dword:1
 )";
 
 bool HasLine(const std::string& line) {
@@ -154,18 +134,7 @@ class AllUsersTest : public ::testing::TestWithParam<emu::Machine> {
   // |text| with the machine's product keys where a 32-bit process sees
   // them; ProfileList is read in the 64-bit view.
   std::string Placed(const std::string& text) const {
-    if (GetParam() != emu::Machine::Wow64) return text;
-    std::string placed;
-    for (std::size_t start = 0; start < text.size();) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      const std::string machine = "HKLM\\SOFTWARE\\Autodesk";
-      if (line.rfind(machine, 0) == 0) line.insert(machine.size() - 8, "Wow6432Node\\");
-      placed += line + "\n";
-      start = end + 1;
-    }
-    return placed;
+    return engine_test::AsSeenBy32Bit(text, GetParam(), "HKLM\\SOFTWARE\\Autodesk");
   }
 
   std::string Canonical(const std::string& text) const {

@@ -32,6 +32,25 @@ inline std::string CanonicalDump(const std::string& text, emu::Machine machine, 
   return expected;
 }
 
+// |text| (Load format) with the keys below HKLM\SOFTWARE whose lines begin
+// with |prefix| moved to where a 32-bit process on |machine| sees them:
+// below Wow6432Node on WOW64, where they are on 32-bit Windows.
+inline std::string AsSeenBy32Bit(const std::string& text, emu::Machine machine,
+                                 const std::string& prefix = "HKLM\\SOFTWARE\\") {
+  if (machine != emu::Machine::Wow64) return text;
+  const std::string software = "HKLM\\SOFTWARE\\";
+  std::string placed;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (line.rfind(prefix, 0) == 0) line.insert(software.size(), "Wow6432Node\\");
+    placed += line + "\n";
+    start = end + 1;
+  }
+  return placed;
+}
+
 // Number of logged calls of |function| that addressed |path| (compared
 // exactly as the log spells it) with |access| (any when 0).
 inline std::size_t CountCallsTo(const std::string& function, const std::string& path,

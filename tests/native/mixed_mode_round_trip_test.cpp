@@ -114,18 +114,7 @@ class MixedModeRoundTripTest : public ::testing::TestWithParam<emu::Machine> {
 
   // |text| with the machine's keys where a 32-bit process sees them.
   std::string Placed(const std::string& text) const {
-    if (GetParam() != emu::Machine::Wow64) return text;
-    std::string placed;
-    for (std::size_t start = 0; start < text.size();) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      const std::string machine = "HKLM\\SOFTWARE\\";
-      if (line.rfind(machine, 0) == 0) line.insert(machine.size(), "Wow6432Node\\");
-      placed += line + "\n";
-      start = end + 1;
-    }
-    return placed;
+    return engine_test::AsSeenBy32Bit(text, GetParam());
   }
 
   std::string Canonical(const std::string& text) const {
