@@ -137,6 +137,30 @@ def main():
     say("")
     say("Native: emulated registry, CPU time per Install and Uninstall, median of 3 repetitions.")
     say("")
+    persons = native.get("AllUsers", {})
+    if persons:
+        say("| persons | all users ms per round | Install calls | Uninstall calls "
+            "| ms per further person | Install calls | Uninstall calls |")
+        say("|---|---|---|---|---|---|---|")
+        previous = None
+        for count in sorted(persons):
+            ms, install, uninstall = persons[count]
+            cells = ["{:,}".format(count), "%.3g" % ms, "{:,.0f}".format(install * count),
+                     "{:,.0f}".format(uninstall * count)]
+            if previous is not None:
+                before_ms, before_install, before_uninstall = persons[previous]
+                more = count - previous
+                cells += ["%.3f" % ((ms - before_ms) / more),
+                          "%.1f" % ((install * count - before_install * previous) / more),
+                          "%.1f" % ((uninstall * count - before_uninstall * previous) / more)]
+            else:
+                cells += ["", "", ""]
+            previous = count
+            say("| " + " | ".join(cells) + " |")
+        say("")
+        say("All users: the system account, 10 product keys below the machine and each person's "
+            "own; the further person's cost is against the row above.")
+        say("")
 
     times, requests = wine_rows(args.wine)
     say("| product keys per release | `Install` s | script s | ratio | `Uninstall` s | script s "
