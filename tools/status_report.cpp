@@ -8,7 +8,6 @@
 #include "platform/win_api.h"
 #include "products/product_sweep.h"
 #include "products/setting_locations.h"
-#include "registry/process_user.h"
 #include "registry/reg_calls.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
@@ -217,16 +216,12 @@ ProfileStatus ReadProfile(const WideStr& sid, win::RegLoadAppKeyWFn load_app_key
 // HKEY_CURRENT_USER was read already.
 void ReadProfiles(StatusReport& report) {
   report.all_users = true;
-  WideStr own_sid;
-  ForgetFailure();
-  if (ReadProcessUserSid(&own_sid) != Lookup::kFound) return NotePersonsFailure(report);
-  report.current_user_sid = Text(own_sid.get());
-  std::vector<WideStr> sids;
-  if (ReadPersonSids(&sids) == Lookup::kFailed) return NotePersonsFailure(report);
-  const win::RegLoadAppKeyWFn load_app_key = sids.empty() ? nullptr : FindRegLoadAppKey();
-  for (const WideStr& sid : sids) {
-    if (SameSid(sid.get(), own_sid.get())) continue;
-    report.profiles.push_back(ReadProfile(sid, load_app_key));
+  Persons persons;
+  const Lookup read = ReadPersons(&persons);
+  report.current_user_sid = Text(persons.own_sid.get());
+  if (read == Lookup::kFailed) return NotePersonsFailure(report);
+  for (const WideStr& sid : persons.sids) {
+    if (!persons.IsOwn(sid)) report.profiles.push_back(ReadProfile(sid, persons.load_app_key));
   }
 }
 

@@ -1,9 +1,6 @@
 #include "entry/all_users.h"
 
-#include <vector>
-
 #include "registry/install_log.h"
-#include "registry/process_user.h"
 #include "registry/reg_calls.h"
 #include "registry/user_hives.h"
 #include "registry/wide_str.h"
@@ -61,23 +58,18 @@ class InHive {
 
 PersonsTally RunForEveryPerson(ActionCall& call, RunPasses passes) {
   PersonsTally tally;
-  WideStr own_sid;
-  std::vector<WideStr> sids;
-  ForgetFailure();
-  const Lookup read =
-      ReadProcessUserSid(&own_sid) == Lookup::kFound ? ReadPersonSids(&sids) : Lookup::kFailed;
-  if (read == Lookup::kFailed) {
+  Persons persons;
+  if (ReadPersons(&persons) == Lookup::kFailed) {
     call.failed = true;
     LogFailure("finding the people with a profile", nullptr, nullptr, 0, nullptr);
     return tally;
   }
-  const win::RegLoadAppKeyWFn load_app_key = sids.empty() ? nullptr : FindRegLoadAppKey();
-  for (const WideStr& sid : sids) {
-    if (SameSid(sid.get(), own_sid.get())) {
+  for (const WideStr& sid : persons.sids) {
+    if (persons.IsOwn(sid)) {
       LogProfile(sid, "current-user", WideStr());
       continue;
     }
-    const UserHive hive(sid.get(), load_app_key, win::KEY_ALL_ACCESS);
+    const UserHive hive(sid.get(), persons.load_app_key, win::KEY_ALL_ACCESS);
     switch (hive.reach()) {
       case HiveReach::kMissing:
         LogProfile(sid, "missing", hive.file());

@@ -1,6 +1,7 @@
 #include "registry/user_hives.h"
 
 #include "registry/name_fold.h"
+#include "registry/process_user.h"
 #include "registry/reg_calls.h"
 
 namespace {
@@ -19,8 +20,7 @@ bool Gone(win::LONG status) {
   return status == win::ERROR_FILE_NOT_FOUND || status == win::ERROR_PATH_NOT_FOUND;
 }
 
-}  // namespace
-
+// Whether the ProfileList entry |name| is a person's SID.
 bool IsPersonSid(const char16_t* name) {
   const char16_t* rest = nullptr;
   if (StartsWith(name, u"S-1-5-21-")) rest = name + 9;
@@ -40,13 +40,16 @@ bool IsPersonSid(const char16_t* name) {
   return digit_before;
 }
 
+// Whether |a| and |b| name the same SID, as the registry compares key names.
 bool SameSid(const char16_t* a, const char16_t* b) {
   while (*a != 0 && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
   return FoldNameUnit(*a) == FoldNameUnit(*b);
 }
 
+// The people's SIDs in ProfileList (64-bit view), in its order. kAbsent when
+// there is no ProfileList; kFailed when it could not be read to its end, with
+// the failing call noted.
 Lookup ReadPersonSids(std::vector<WideStr>* sids) {
-  ForgetFailure();
   RegKeyW list(win::HKEY_LOCAL_MACHINE, kProfileListPath, win::KEY_READ | win::KEY_WOW64_64KEY,
                false);
   if (list.opened() != Lookup::kFound) return list.opened();
@@ -66,10 +69,23 @@ Lookup ReadPersonSids(std::vector<WideStr>* sids) {
   }
 }
 
+// advapi32's RegLoadAppKeyW; null where Windows lacks it.
 win::RegLoadAppKeyWFn FindRegLoadAppKey() {
   const win::HMODULE advapi32 = win::GetModuleHandleW(u"ADVAPI32");
   if (advapi32 == nullptr) return nullptr;
   return reinterpret_cast<win::RegLoadAppKeyWFn>(win::GetProcAddress(advapi32, "RegLoadAppKeyW"));
+}
+
+}  // namespace
+
+bool Persons::IsOwn(const WideStr& sid) const { return SameSid(sid.get(), own_sid.get()); }
+
+Lookup ReadPersons(Persons* persons) {
+  ForgetFailure();
+  if (ReadProcessUserSid(&persons->own_sid) != Lookup::kFound) return Lookup::kFailed;
+  if (ReadPersonSids(&persons->sids) == Lookup::kFailed) return Lookup::kFailed;
+  if (!persons->sids.empty()) persons->load_app_key = FindRegLoadAppKey();
+  return Lookup::kFound;
 }
 
 UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win::REGSAM access)

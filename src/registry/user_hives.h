@@ -22,19 +22,24 @@
 inline constexpr char16_t kProfileListPath[] =
     u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
-// Whether the ProfileList entry |name| is a person's SID.
-bool IsPersonSid(const char16_t* name);
+// The people with a profile on this machine, and who of them is running.
+struct Persons {
+  // The process's account, whose hive is HKEY_CURRENT_USER.
+  WideStr own_sid;
+  // Every person in ProfileList, in its order; own_sid among them where it
+  // is a person's.
+  std::vector<WideStr> sids;
+  // To load the hives of those who are not logged on; looked up only where
+  // there is anyone.
+  win::RegLoadAppKeyWFn load_app_key = nullptr;
 
-// Whether |a| and |b| name the same SID, as the registry compares key names.
-bool SameSid(const char16_t* a, const char16_t* b);
+  bool IsOwn(const WideStr& sid) const;
+};
 
-// The people's SIDs in ProfileList (64-bit view), in its order. kAbsent when
-// there is no ProfileList; kFailed when it could not be read to its end, with
-// the failing call noted for the log.
-Lookup ReadPersonSids(std::vector<WideStr>* sids);
-
-// advapi32's RegLoadAppKeyW; null where Windows lacks it.
-win::RegLoadAppKeyWFn FindRegLoadAppKey();
+// Reads the process's account and ProfileList. kFailed when either could
+// not be read, with the failing call noted for the log (own_sid is set
+// where it was read); kFound otherwise, also without a ProfileList.
+Lookup ReadPersons(Persons* persons);
 
 // How a person's hive was reached.
 enum class HiveReach {

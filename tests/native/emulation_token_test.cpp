@@ -21,15 +21,23 @@ class EmulationTokenTest : public EmulationTest {
   }
 
   // The SID text of |token|'s user, freed again; "" where a step fails.
-  static std::u16string UserSidText(win::HANDLE token) {
+  // The token's user SID as a text the caller must free; null on failure.
+  static char16_t* NewSidText(win::HANDLE token) {
     alignas(8) win::BYTE buffer[128];
     win::DWORD needed = 0;
-    if (!win::GetTokenInformation(token, win::TokenUser, buffer, sizeof buffer, &needed))
-      return u"";
+    if (!win::GetTokenInformation(token, win::TokenUser, buffer, sizeof buffer, &needed)) {
+      return nullptr;
+    }
     win::TOKEN_USER user;
     std::memcpy(&user, buffer, sizeof user);
     char16_t* text = nullptr;
-    if (!win::ConvertSidToStringSidW(user.User.Sid, &text)) return u"";
+    if (!win::ConvertSidToStringSidW(user.User.Sid, &text)) return nullptr;
+    return text;
+  }
+
+  static std::u16string UserSidText(win::HANDLE token) {
+    char16_t* text = NewSidText(token);
+    if (text == nullptr) return u"";
     const std::u16string copy(text);
     EXPECT_EQ(win::LocalFree(text), nullptr);
     return copy;
@@ -85,18 +93,13 @@ TEST_F(EmulationTokenTest, HandlesAndTextsAreCountedUntilGivenBack) {
   const win::HANDLE second = OpenToken();
   EXPECT_NE(token, second);
   EXPECT_EQ(win::RegCloseKey(static_cast<win::HKEY>(token)), win::ERROR_INVALID_HANDLE);
-  alignas(8) win::BYTE buffer[128];
-  win::DWORD needed = 0;
-  ASSERT_NE(win::GetTokenInformation(token, win::TokenUser, buffer, sizeof buffer, &needed), 0);
-  win::TOKEN_USER user;
-  std::memcpy(&user, buffer, sizeof user);
-  char16_t* text = nullptr;
-  ASSERT_NE(win::ConvertSidToStringSidW(user.User.Sid, &text), 0);
+  char16_t* text = NewSidText(token);
+  ASSERT_NE(text, nullptr);
   EXPECT_EQ(emu::OpenProcessObjects(), 3u);
 
   EXPECT_NE(win::CloseHandle(second), 0);
   EXPECT_EQ(win::CloseHandle(second), 0);
-  EXPECT_EQ(win::GetTokenInformation(second, win::TokenUser, buffer, sizeof buffer, &needed), 0);
+  EXPECT_EQ(NewSidText(second), nullptr);
   EXPECT_EQ(win::LocalFree(text), nullptr);
   EXPECT_EQ(win::LocalFree(text), text);  // not ours any more: handed back as failure
   EXPECT_EQ(win::LocalFree(nullptr), nullptr);
@@ -105,7 +108,7 @@ TEST_F(EmulationTokenTest, HandlesAndTextsAreCountedUntilGivenBack) {
   EXPECT_EQ(win::CloseHandle(nullptr), 0);
   emu::Reset();  // forgets what was left
   EXPECT_EQ(emu::OpenProcessObjects(), 0u);
-  EXPECT_EQ(win::GetTokenInformation(token, win::TokenUser, buffer, sizeof buffer, &needed), 0);
+  EXPECT_EQ(NewSidText(token), nullptr);
 }
 
 TEST_F(EmulationTokenTest, WhatTheTokenRefuses) {
@@ -152,13 +155,8 @@ TEST_F(EmulationTokenTest, InjectedFaultsFailTheCallsAndAreLogged) {
   emu::ClearFaults();
 
   // Failed closes and frees report the failure but give the object back.
-  alignas(8) win::BYTE buffer[128];
-  win::DWORD needed = 0;
-  ASSERT_NE(win::GetTokenInformation(token, win::TokenUser, buffer, sizeof buffer, &needed), 0);
-  win::TOKEN_USER user;
-  std::memcpy(&user, buffer, sizeof user);
-  char16_t* text = nullptr;
-  ASSERT_NE(win::ConvertSidToStringSidW(user.User.Sid, &text), 0);
+  char16_t* text = NewSidText(token);
+  ASSERT_NE(text, nullptr);
   emu::FailNthCallOf("LocalFree", 1, win::ERROR_INVALID_HANDLE);
   EXPECT_EQ(win::LocalFree(text), text);
   emu::FailNthCallOf("CloseHandle", 1, win::ERROR_INVALID_HANDLE);
