@@ -56,13 +56,12 @@ class InHive {
 
 }  // namespace
 
-PersonsTally RunForEveryPerson(ActionCall& call, RunPasses passes) {
-  PersonsTally tally;
+void RunForEveryPerson(ActionCall& call, RunPasses passes, PersonsTally& tally) {
   Persons persons;
   if (ReadPersons(&persons) == Lookup::kFailed) {
     call.failed = true;
     LogFailure("finding the people with a profile", nullptr, nullptr, 0, nullptr);
-    return tally;
+    return;
   }
   for (const WideStr& sid : persons.sids) {
     if (persons.IsOwn(sid)) {
@@ -89,5 +88,4 @@ PersonsTally RunForEveryPerson(ActionCall& call, RunPasses passes) {
     const InHive in_hive(call, hive);
     passes(call);
   }
-  return tally;
 }

@@ -20,4 +20,6 @@ using RunPasses = void (*)(ActionCall& call);
 // copies there). A hive that cannot be reached is named in the log and
 // skipped; anything that fails inside a hive that was reached, or not
 // knowing who the people or the installing account are, sets call.failed.
-PersonsTally RunForEveryPerson(ActionCall& call, RunPasses passes);
+// |tally| is counted up as each hive is met, so it holds what was done also
+// when running out of memory ends the run half-way.
+void RunForEveryPerson(ActionCall& call, RunPasses passes, PersonsTally& tally);

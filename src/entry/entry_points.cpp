@@ -88,19 +88,18 @@ void Passes(ActionCall& call) {
   }
 }
 
-struct Outcome {
-  win::UINT result = win::ERROR_INSTALL_FAILURE;
-  bool all_users = false;
-  PersonsTally persons;
+// What the end line says of the persons' hives. Counted while they are
+// worked, so that it stays true when running out of memory ends the run.
+struct PersonsReport {
+  bool worked = false;
+  PersonsTally tally;
 };
 
-Outcome Run(win::MSIHANDLE install, bool installing) {
-  Outcome outcome;
+win::UINT Run(win::MSIHANDLE install, bool installing, PersonsReport& persons) {
   const CustomActionData data = ReadCustomActionData(install);
   if (!data.present) {
     LogBegin(installing, data, "not-asked", false, false, AllUsers::kNotAsked);
-    outcome.result = win::ERROR_INVALID_DATA;
-    return outcome;
+    return win::ERROR_INVALID_DATA;
   }
   // A machine-wide run must know before it changes anything whether it may
   // write below HKEY_LOCAL_MACHINE; not knowing is a failure, not a reason
@@ -112,7 +111,7 @@ Outcome Run(win::MSIHANDLE install, bool installing) {
   if (machine == MachineSoftware::kUnknown) {
     LogBegin(installing, data, writable, false, false, all_users);
     LogWriteProbeFailure();
-    return outcome;
+    return win::ERROR_INSTALL_FAILURE;
   }
   // The first line names the views, so the WOW64 probe comes before the
   // first pass rather than after it.
@@ -120,27 +119,31 @@ Outcome Run(win::MSIHANDLE install, bool installing) {
   ActionCall call(installing, data.machine_wide);
   Passes(call);
   if (all_users == AllUsers::kHonoured) {
-    outcome.all_users = true;
-    outcome.persons = RunForEveryPerson(call, Passes);
+    persons.worked = true;
+    RunForEveryPerson(call, Passes, persons.tally);
   }
-  outcome.result = call.failed ? win::ERROR_INSTALL_FAILURE : win::ERROR_SUCCESS;
-  return outcome;
+  return call.failed ? win::ERROR_INSTALL_FAILURE : win::ERROR_SUCCESS;
 }
 
 // No C++ exception may reach the installer, which would kill the
 // custom-action process; running out of memory is reported as a failure.
+// The answer after a throw is set by the handler itself: nothing that Run
+// was filling in when it threw is read back for it, since an optimising
+// compiler may already have given that storage to something else.
 win::UINT RunGuarded(win::MSIHANDLE install, bool installing) {
   BeginInstallLog(install);
-  Outcome outcome;
+  PersonsReport persons;
+  win::UINT result;
   try {
-    outcome = Run(install, installing);
+    result = Run(install, installing, persons);
   } catch (const std::bad_alloc&) {
+    result = win::ERROR_INSTALL_FAILURE;
     NoteFailure("operator new", nullptr, win::ERROR_NOT_ENOUGH_MEMORY);
     LogFailure(ExportName(installing), nullptr, nullptr, 0, nullptr);
   }
-  LogEnd(installing, outcome.result, outcome.all_users ? &outcome.persons : nullptr);
+  LogEnd(installing, result, persons.worked ? &persons.tally : nullptr);
   EndInstallLog();
-  return outcome.result;
+  return result;
 }
 
 }  // namespace
