@@ -55,16 +55,21 @@ test-fuzz: fuzz-build
 fuzz: fuzz-build
 	scripts/fuzz $(FUZZ)/skerrow_fuzz $(FUZZ_SECONDS)
 
-# Every test of the three builds; ctest's summary closes the output. The
-# 64-bit and 32-bit Wine tests use separate prefixes and run side by side;
-# where this machine cannot run 32-bit programs they are skipped, and the
-# first line says why.
+# Every test of the three builds; the last line counts the Wine tests that
+# ran, passed and were skipped, and says why they were skipped. The 64-bit
+# and 32-bit Wine tests use separate prefixes and run side by side; where
+# this machine cannot run 32-bit programs they are skipped, and the first
+# line says why too.
+WINE_RESULTS := $(CURDIR)/$(WIN32)/wine-results.xml
 test: native win32 fuzz-build
 	@bash -c 'source scripts/wine-prefixes.sh && wine_skip_without_32bit' || true
-	@cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
-	cd ../../$(WIN32) && ctest --output-on-failure -L wine -j $(JOBS); w=$$?; \
-	cd ../../$(FUZZ) && ctest --output-on-failure -L fuzz; f=$$?; \
-	test $$n -eq 0 && test $$w -eq 0 && test $$f -eq 0
+	@rm -f $(WINE_RESULTS); \
+	cd $(CURDIR)/$(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
+	cd $(CURDIR)/$(WIN32) && ctest --output-on-failure -L wine -j $(JOBS) \
+	  --output-junit $(WINE_RESULTS); w=$$?; \
+	cd $(CURDIR)/$(FUZZ) && ctest --output-on-failure -L fuzz; f=$$?; \
+	cd $(CURDIR) && scripts/wine-summary $(WINE_RESULTS); s=$$?; \
+	test $$n -eq 0 && test $$w -eq 0 && test $$f -eq 0 && test $$s -eq 0
 
 # Speed: the engine over the emulation in a Release tree of its own without
 # sanitizers, and the DLL under Wine against a .reg script; one table, and

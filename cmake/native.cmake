@@ -6,6 +6,10 @@ include(GoogleTest)
 file(GLOB EMULATION_SOURCES CONFIGURE_DEPENDS src/platform/emulation/*.cpp)
 add_library(platform_emulation STATIC ${EMULATION_SOURCES})
 target_include_directories(platform_emulation PUBLIC src)
+# The emulation is the tests' machine, not code under test: optimised, it
+# makes the fault and crash tests, which spend most of their time in it,
+# several times faster. The engine stays a Debug build.
+target_compile_options(platform_emulation PRIVATE -O2)
 
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
   tests/conformance/*.cpp tests/native/*.cpp tests/support/*.cpp tests/support/native/*.cpp)
@@ -13,7 +17,16 @@ add_executable(skerrow_tests ${TEST_SOURCES} ${ENGINE_TEST_HOOKS} ${SKERROW_STAT
   $<TARGET_OBJECTS:skerrow_engine>)
 target_include_directories(skerrow_tests PRIVATE src tests tools)
 target_link_libraries(skerrow_tests PRIVATE platform_emulation GTest::gtest GTest::gtest_main)
-gtest_discover_tests(skerrow_tests PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)
+# Every test runs in a process of its own. Linked at a fixed address, the
+# program starts without the loader applying half a million relocations
+# first, which is a third of a short test's time.
+target_link_options(skerrow_tests PRIVATE -no-pie)
+# A smaller quarantine and shorter allocation stacks than AddressSanitizer's
+# defaults: a use after free is still caught, and the tests, which allocate
+# a great deal, take a third less time.
+set(SKERROW_TEST_ENVIRONMENT "ASAN_OPTIONS=quarantine_size_mb=16:malloc_context_size=4")
+gtest_discover_tests(skerrow_tests PROPERTIES LABELS native DISCOVERY_TIMEOUT 60
+  ENVIRONMENT ${SKERROW_TEST_ENVIRONMENT})
 
 option(SKERROW_BENCH "Build the benchmark over the emulation" OFF)
 if(SKERROW_BENCH)
@@ -34,6 +47,7 @@ add_executable(skerrow_tests_optimised tests/native/fault_positions_test.cpp ${E
 target_include_directories(skerrow_tests_optimised PRIVATE src tests)
 target_link_libraries(skerrow_tests_optimised PRIVATE platform_emulation GTest::gtest
   GTest::gtest_main)
+target_link_options(skerrow_tests_optimised PRIVATE -no-pie)
 gtest_discover_tests(skerrow_tests_optimised TEST_PREFIX "Optimised."
   TEST_FILTER "*EveryAllocationFailureIsReportedAndRepaired*"
-  PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)
+  PROPERTIES LABELS native DISCOVERY_TIMEOUT 60 ENVIRONMENT ${SKERROW_TEST_ENVIRONMENT})
