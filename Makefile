@@ -60,8 +60,11 @@ fuzz: fuzz-build
 # and 32-bit Wine tests use separate prefixes and run side by side; where
 # this machine cannot run 32-bit programs they are skipped, and the first
 # line says why too.
+# The three trees are built side by side, each one's output shown whole
+# once it is done.
 WINE_RESULTS := $(CURDIR)/$(WIN32)/wine-results.xml
-test: native win32 fuzz-build
+test: deps
+	@$(MAKE) --no-print-directory -j3 --output-sync=target native win32 fuzz-build
 	@bash -c 'source scripts/wine-prefixes.sh && wine_skip_without_32bit' || true
 	@rm -f $(WINE_RESULTS); \
 	cd $(CURDIR)/$(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
