@@ -21,13 +21,15 @@ all: dll
 deps:
 	@./scripts/install-deps
 
+# Each tree's build takes its own -j, also when make test builds the three
+# side by side (MAKEFLAGS= keeps the outer make's jobserver out of it).
 native: deps
 	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug
-	cmake --build $(NATIVE) -j $(JOBS)
+	MAKEFLAGS= cmake --build $(NATIVE) -j $(JOBS)
 
 win32: deps
 	cmake -S . -B $(WIN32) $(WIN32_CONFIG)
-	cmake --build $(WIN32) -j $(JOBS)
+	MAKEFLAGS= cmake --build $(WIN32) -j $(JOBS)
 
 # Only the DLL and its runner (build/win32/skerrow-run.exe), no test programs.
 dll: deps
@@ -44,7 +46,7 @@ test-wine: win32
 fuzz-build: deps
 	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DSKERROW_FUZZ=ON
-	cmake --build $(FUZZ) -j $(JOBS)
+	MAKEFLAGS= cmake --build $(FUZZ) -j $(JOBS)
 
 # The seed and regression corpus once, then a fixed, seeded amount of fuzzing.
 test-fuzz: fuzz-build
@@ -64,6 +66,7 @@ fuzz: fuzz-build
 # once it is done.
 WINE_RESULTS := $(CURDIR)/$(WIN32)/wine-results.xml
 test: deps
+	@echo "Building $(NATIVE), $(WIN32) and $(FUZZ) side by side; each one's output follows once it is built"
 	@$(MAKE) --no-print-directory -j3 --output-sync=target native win32 fuzz-build
 	@bash -c 'source scripts/wine-prefixes.sh && wine_skip_without_32bit' || true
 	@rm -f $(WINE_RESULTS); \
