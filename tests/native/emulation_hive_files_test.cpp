@@ -175,6 +175,40 @@ TEST_F(EmulationHiveFilesTest, InjectedFaultsHitTheLoad) {
   EXPECT_EQ(emu::OpenHandleCount(), 0u);
 }
 
+// The folders are those that hold a hive file and those added: Bob's is
+// there, Dan's is not.
+TEST_F(EmulationHiveFilesTest, FileAttributesKnowHiveFilesAndTheFoldersAboveThem) {
+  emu::RefuseHiveFile(u"D:\\Profiles\\erin\\NTUSER.DAT", win::ERROR_SHARING_VIOLATION);
+  emu::AddFolder(u"C:\\Windows\\");
+  constexpr win::DWORD kArchive = 0x20;
+  constexpr win::DWORD kFolder = win::FILE_ATTRIBUTE_DIRECTORY;
+  const struct {
+    const char16_t* file;
+    win::DWORD attributes;
+    win::DWORD error;
+  } cases[] = {
+      {u"c:\\users\\BOB\\ntuser.dat", kArchive, 0},
+      {u"D:\\Profiles\\erin\\NTUSER.DAT", kArchive, 0},  // held by another process
+      {u"C:\\Users\\bob", kFolder, 0},
+      {u"C:\\users\\", kFolder, 0},
+      {u"C:\\", kFolder, 0},
+      {u"c:\\windows", kFolder, 0},
+      {u"C:\\Users\\bob\\ntuser.ini", win::INVALID_FILE_ATTRIBUTES, win::ERROR_FILE_NOT_FOUND},
+      {u"C:\\Windows\\x.dat", win::INVALID_FILE_ATTRIBUTES, win::ERROR_FILE_NOT_FOUND},
+      {u"C:\\Users\\dan\\NTUSER.DAT", win::INVALID_FILE_ATTRIBUTES, win::ERROR_PATH_NOT_FOUND},
+      {u"E:\\x.dat", win::INVALID_FILE_ATTRIBUTES, win::ERROR_PATH_NOT_FOUND},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&row - cases));
+    const win::DWORD attributes = win::GetFileAttributesW(row.file);
+    const win::DWORD error = win::GetLastError();
+    EXPECT_EQ(attributes, row.attributes);
+    if (row.error != 0) {
+      EXPECT_EQ(error, row.error);
+    }
+  }
+}
+
 // In Dump order: the other users' hives by SID, then the hive files by name,
 // both ignoring case.
 const char kAllRoots[] =
@@ -211,9 +245,11 @@ TEST_F(EmulationHiveFilesTest, LoadAndDumpKeepEveryRoot) {
             "HKLM\\SOFTWARE\n");
 }
 
-TEST_F(EmulationHiveFilesTest, ResetForgetsFilesAndRefusals) {
+TEST_F(EmulationHiveFilesTest, ResetForgetsFilesFoldersAndRefusals) {
   emu::RefuseHiveFile(u"D:\\new.dat", win::ERROR_BADDB);
+  emu::AddFolder(u"C:\\Windows");
   emu::Reset();
+  EXPECT_EQ(win::GetFileAttributesW(u"C:\\Windows"), win::INVALID_FILE_ATTRIBUTES);
   emu::Load("<D:\\new.dat>\n");
   ScopedKey root;
   EXPECT_EQ(LoadHive(kBob, &root), win::ERROR_FILE_NOT_FOUND);

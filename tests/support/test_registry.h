@@ -12,10 +12,12 @@
 namespace test_registry {
 
 // Gets a fresh, empty scratch area ready. Natively |wow64| chooses the
-// emulated machine; under Wine the prefix decides and the argument is
-// ignored (see IsWow64()).
+// emulated machine, which has %SystemRoot% and its folder as every Windows
+// does; under Wine the prefix decides and the argument is ignored (see
+// IsWow64()).
 void SetUp(bool wow64);
-// Removes the scratch area. Natively, also checks that no handle is open.
+// Removes the scratch area. Natively, also checks that no handle, token or
+// SID text is left.
 void TearDown();
 
 // Whether this run is a 32-bit process on 64-bit Windows.

@@ -26,8 +26,8 @@ enum class User {
 };
 
 // Empties the registry, the environment, the installer properties, the call
-// log and the faults, and forgets every handle, hive, hive file, refusal,
-// token and SID text. HKLM\SOFTWARE and HKCU\Software exist afterwards (and
+// log and the faults, and forgets every handle, hive, hive file, folder,
+// refusal, token and SID text. HKLM\SOFTWARE and HKCU\Software exist afterwards (and
 // HKLM\SOFTWARE\Wow6432Node on Wow64); HKEY_USERS holds HKCU only.
 void Reset(Machine machine = Machine::Windows32, User user = User::Administrator);
 
@@ -146,6 +146,12 @@ void SetRegLoadAppKeyExported(bool exported);
 // ERROR_SHARING_VIOLATION for a hive another process has loaded,
 // ERROR_BADDB for a damaged one. Reset forgets it.
 void RefuseHiveFile(const std::u16string& file, win::LONG error);
+// The files GetFileAttributesW finds are the hive files of Load and
+// RefuseHiveFile; its folders are those that hold one and those added here
+// with the folders above them (names compared ignoring case). As on Windows,
+// a missing file in a folder that is there gives ERROR_FILE_NOT_FOUND, one in
+// a missing folder ERROR_PATH_NOT_FOUND. Reset forgets the added folders.
+void AddFolder(const std::u16string& folder);
 // Tokens of OpenProcessToken not closed with CloseHandle, and SID texts of
 // ConvertSidToStringSidW not freed with LocalFree.
 std::size_t OpenProcessObjects();

@@ -70,28 +70,3 @@ void RefuseHiveFile(const std::u16string& file, win::LONG error) {
 }
 
 }  // namespace emu
-
-namespace win {
-
-// Hive files are the only files there are; one that another process holds
-// is there all the same.
-DWORD GetFileAttributesW(const char16_t* file) {
-  using emu::detail::State;
-  emu::detail::CallRecord record("GetFileAttributesW");
-  emu::detail::Key* root = file ? emu::detail::FindHiveFile(file) : nullptr;
-  const std::string path = root   ? emu::detail::PhysicalPath(*root)
-                           : file ? "<" + emu::detail::ToUtf8(file) + ">"
-                                  : std::string();
-  LONG error = record.Begin(path, 0);
-  const bool in_use = file && State().refused_hive_files.count(emu::detail::Fold(file)) != 0;
-  if (error == ERROR_SUCCESS && !root && !in_use) error = ERROR_FILE_NOT_FOUND;
-  if (error != ERROR_SUCCESS) {
-    State().last_error = static_cast<DWORD>(error);
-    record.Finish(0);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  record.Finish(1);
-  return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
-}
-
-}  // namespace win

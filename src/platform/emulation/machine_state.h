@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct MachineState {
   // named "<FILE>".
   std::map<std::u16string, std::shared_ptr<Key>> hive_files;
   std::map<std::u16string, win::LONG> refused_hive_files;  // by folded name
+  // Folders that AddFolder made, by folded name without a trailing
+  // backslash; those that hold a hive file are there without it.
+  std::set<std::u16string> folders;
   bool is_reg_load_app_key_exported = true;
   // Process token handles with the access they were opened with, and the
   // SID texts handed out and not freed yet.

@@ -29,10 +29,14 @@ void SetUp(bool wow64) {
                      "HKLM\\SOFTWARE\\SkerrowTest\\" + number + "\n";
   if (wow64) keys += "HKLM\\SOFTWARE\\Wow6432Node\\SkerrowTest\\" + number + "\n";
   emu::Load(keys);
+  // What every Windows has around its registry: the Windows folder.
+  emu::SetEnvironment(u"SystemRoot", u"C:\\Windows");
+  emu::AddFolder(u"C:\\Windows");
 }
 
 void TearDown() {
   EXPECT_EQ(emu::OpenHandleCount(), 0u) << "registry handles left open";
+  EXPECT_EQ(emu::OpenProcessObjects(), 0u) << "a token or a SID text left";
   emu::FailAllocationsFrom(0);
 }
 
