@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "registry/reg_calls.h"
+
 namespace {
 
 constexpr char16_t kAllUsersRequest[] = u"AllUsers";
@@ -17,29 +19,40 @@ bool IsName(const char16_t* text, int length, const char16_t* name) {
   return i == length && name[i] == 0;
 }
 
-// Units allocated for the property; the read is told one less, so that the
-// last unit always stays a terminator.
-constexpr win::DWORD kBufferUnits = 64;
+constexpr char16_t kProperty[] = u"CustomActionData";
 
 }  // namespace
 
 CustomActionData ReadCustomActionData(win::MSIHANDLE install) {
-  // Zeroed: a read that fails without writing leaves the empty text.
-  std::unique_ptr<char16_t[]> buffer(new char16_t[kBufferUnits]());
-  win::DWORD length = kBufferUnits - 1;
-  win::MsiGetPropertyW(install, u"CustomActionData", buffer.get(), &length);
-  const auto reported = static_cast<win::LONG>(length);
-  if (reported >= 0) {
-    // A value that did not fit reports its full length; cut it at the end of
-    // the buffer.
-    buffer[reported < static_cast<win::LONG>(kBufferUnits) ? reported : kBufferUnits - 1] = u'\0';
-  }
   CustomActionData data;
-  win::lstrcpynW(data.text, buffer.get(), static_cast<int>(sizeof data.text / sizeof data.text[0]));
-  if (reported == 0) return data;
+  // An empty buffer asks for the length, which comes back without the
+  // terminator; then the value is read into a buffer of that size. Asked
+  // twice more should the value have grown meanwhile.
+  char16_t none[1] = {};
+  win::DWORD length = 0;
+  win::UINT status = win::MsiGetPropertyW(install, kProperty, none, &length);
+  const bool answered = status == win::ERROR_SUCCESS || status == win::ERROR_MORE_DATA;
+  if (answered && length == 0) return data;  // empty, or not set
+  std::unique_ptr<char16_t[]> value;
+  for (int tries = 0;
+       tries < 3 && (status == win::ERROR_MORE_DATA || (status == win::ERROR_SUCCESS && !value));
+       ++tries) {
+    const win::DWORD units = length + 1;
+    // Zeroed: whatever the installer writes, the text ends inside.
+    value.reset(new char16_t[units]());
+    length = units;
+    status = win::MsiGetPropertyW(install, kProperty, value.get(), &length);
+  }
+  if (status != win::ERROR_SUCCESS) {
+    NoteFailure("MsiGetPropertyW", kProperty, static_cast<win::LONG>(status));
+    data.unreadable = true;
+    return data;
+  }
+  if (length == 0) return data;
+  win::lstrcpynW(data.text, value.get(), static_cast<int>(sizeof data.text / sizeof data.text[0]));
   data.present = true;
-  data.machine_wide = HasMachineWideFlag(buffer.get());
-  data.all_users = HasAllUsersRequest(buffer.get());
+  data.machine_wide = HasMachineWideFlag(value.get());
+  data.all_users = HasAllUsersRequest(value.get());
   return data;
 }
 

@@ -6,6 +6,9 @@
 struct CustomActionData {
   // False when the property is empty or not set: nothing is to be done.
   bool present = false;
+  // Set when the installer could not give the value (the failing call is
+  // noted): nothing is known of what was asked for.
+  bool unreadable = false;
   // Set when the character right after the first '>' is '1'.
   bool machine_wide = false;
   // Set by the request ";AllUsers" after that character.
@@ -14,8 +17,9 @@ struct CustomActionData {
   char16_t text[64] = {};
 };
 
-// Reads "CustomActionData" of |install| once into a small buffer; only its
-// first '>' and the character after it matter.
+// Reads the whole "CustomActionData" of |install|, its length asked for
+// first; only the character after its first '>' and the requests after that
+// matter.
 CustomActionData ReadCustomActionData(win::MSIHANDLE install);
 
 // Whether the first '>' of |text| is followed by '1'.

@@ -1,7 +1,7 @@
 // "CustomActionData" of every length up to 300 units, with the first '>'
 // at every position and every kind of unit after it: the flag follows the
-// rule, the small buffer is never overrun (AddressSanitizer watches it), and
-// the exports answer 0, 13 or 1603.
+// rule, the buffer is never overrun (AddressSanitizer watches it), and the
+// exports answer 0, 13 or 1603.
 #include "entry/custom_action_data.h"
 
 #include <string>
@@ -17,16 +17,14 @@ using engine_test::EngineTest;
 
 constexpr win::MSIHANDLE kInstall = 1;
 constexpr std::size_t kLongest = 300;
-// The units the read keeps: 64 allocated, 63 offered with the terminator.
-constexpr std::size_t kKept = 62;
+// Where the value was cut before it was read whole.
+constexpr std::size_t kOnceKept = 62;
 
-// What the rule says about |data|: only the first 62 units are read, the
-// text ends at the first NUL, and the unit right after its first '>' must
-// be '1'.
+// What the rule says about |data|: the text ends at the first NUL, and the
+// unit right after its first '>' must be '1'.
 bool ExpectedFlag(const std::u16string& data) {
-  const std::size_t kept = data.size() < kKept ? data.size() : kKept;
-  for (std::size_t i = 0; i < kept && data[i] != u'\0'; ++i) {
-    if (data[i] == u'>') return i + 1 < kept && data[i + 1] == u'1';
+  for (std::size_t i = 0; i < data.size() && data[i] != u'\0'; ++i) {
+    if (data[i] == u'>') return i + 1 < data.size() && data[i + 1] == u'1';
   }
   return false;
 }
@@ -83,15 +81,13 @@ TEST_F(CustomActionDataTest, PropertyNotSetIsAbsent) {
   EXPECT_FALSE(read.machine_wide);
 }
 
-// A read that fails before writing anything: the zeroed buffer, that is,
-// a value there but no flag.
-TEST_F(CustomActionDataTest, FailedReadIsPerUser) {
+// A read that fails is neither an empty value nor one without the flag.
+TEST_F(CustomActionDataTest, FailedReadIsUnreadable) {
   emu::SetProperty(u"CustomActionData", u">1");
-  emu::FillAllocations(u">1");
-  emu::FailNthCallOf("MsiGetPropertyW", 1, win::ERROR_INVALID_HANDLE);
+  emu::FailNthCallOf("MsiGetPropertyW", 2, win::ERROR_INVALID_HANDLE);
   const CustomActionData read = ReadCustomActionData(kInstall);
-  emu::FillAllocations(u"");
-  EXPECT_TRUE(read.present);
+  EXPECT_TRUE(read.unreadable);
+  EXPECT_FALSE(read.present);
   EXPECT_FALSE(read.machine_wide);
 }
 
@@ -102,11 +98,11 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\P\InfoCenter
 )";
 
 // Through the exports: 13 for nothing, else 0, and the machine's setting
-// switched exactly when the flag is set. Each length with '>1' in front, at
-// the last position kept and just past it.
+// switched exactly when the flag is set. Each length with '>1' in front, and
+// where the value used to be cut.
 TEST_F(CustomActionDataTest, ExportsAnswerByTheRule) {
   for (std::size_t length = 0; length <= kLongest; ++length) {
-    for (std::size_t at : {std::size_t{0}, kKept - 2, kKept - 1}) {
+    for (std::size_t at : {std::size_t{0}, kOnceKept - 2, kOnceKept - 1}) {
       std::u16string data(length, u'x');
       if (at + 1 < length) data.replace(at, 2, u">1");
       StartMachine(emu::Machine::Windows32, emu::User::Administrator);
@@ -140,7 +136,7 @@ TEST_F(CustomActionDataTest, ExportsRefuseAnUnsetProperty) {
   EXPECT_EQ(CountRegistryCalls(), 0u);
 }
 
-// No memory for the buffer itself: 1603, before anything is read.
+// No memory for the buffer itself: 1603, with only the length asked for.
 TEST_F(CustomActionDataTest, NoMemoryForTheBufferIsAFailure) {
   emu::Load(kMachineProduct);
   emu::SetProperty(u"CustomActionData", u">1");
@@ -148,7 +144,7 @@ TEST_F(CustomActionDataTest, NoMemoryForTheBufferIsAFailure) {
   EXPECT_EQ(Install(kInstall), win::ERROR_INSTALL_FAILURE);
   EXPECT_EQ(Uninstall(kInstall), win::ERROR_INSTALL_FAILURE);
   emu::FailAllocationsFrom(0);
-  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 0u);
+  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 2u);  // once per export
   EXPECT_EQ(CountRegistryCalls(), 0u);
 }
 

@@ -2,6 +2,7 @@
 // what reaches the installer.
 #include "entry/entry_points.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -47,18 +48,12 @@ std::vector<std::string> UserReleaseKeys(std::initializer_list<const char*> rele
 
 class EntryPointsTest : public EngineTest {
  protected:
-  // Whether Install with |data| switched the machine's setting; |fail_read|
-  // makes the property read fail, with fresh memory holding ">1" throughout.
-  bool InstallSwitchesMachine(const std::u16string& data, bool fail_read = false) {
+  // Whether Install with |data| switched the machine's setting.
+  bool InstallSwitchesMachine(const std::u16string& data) {
     StartMachine(emu::Machine::Windows32, emu::User::Administrator);
     emu::Load(kMachineProduct);
     emu::SetProperty(u"CustomActionData", data);
-    if (fail_read) {
-      emu::FailNthCallOf("MsiGetPropertyW", 1, win::ERROR_INVALID_HANDLE);
-      emu::FillAllocations(u">1");
-    }
     EXPECT_EQ(Install(kInstall), 0u);
-    emu::FillAllocations(u"");
     return emu::Dump().find("R18.0\\P\\InfoCenter\\SKRW_Backup") != std::string::npos;
   }
 };
@@ -101,22 +96,34 @@ TEST_F(EntryPointsTest, MachineWideFlagChoosesTheMachineLevel) {
   EXPECT_FALSE(InstallSwitchesMachine(u"C:\\Skerrow"));
 }
 
-// The property is read once into 64 units; a longer value reports its full
-// length, and the text is cut inside the buffer.
-TEST_F(EntryPointsTest, LongDataIsReadOnceAndCutInsideTheBuffer) {
-  const std::u16string filler(60, u'x');
-  EXPECT_TRUE(InstallSwitchesMachine(filler + u">1"));  // fits, with its terminator
-  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 1u);
-  EXPECT_FALSE(InstallSwitchesMachine(filler + u"x>1"));  // the '1' falls off
-  EXPECT_TRUE(InstallSwitchesMachine(u">1" + std::u16string(500, u'y')));
-  EXPECT_FALSE(InstallSwitchesMachine(std::u16string(500, u'y') + u">1"));
+// The whole property is read, its length asked for first: a flag after a
+// long path still counts.
+TEST_F(EntryPointsTest, LongDataIsReadWhole) {
+  const std::u16string path = u"C:\\" + std::u16string(600, u'x');
+  EXPECT_TRUE(InstallSwitchesMachine(path + u">1"));
+  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 2u);
+  EXPECT_TRUE(InstallSwitchesMachine(path + u">1;AllUsers"));
+  EXPECT_FALSE(InstallSwitchesMachine(path + u">0" + path + u">1"));
 }
 
-// A read that fails without writing anything leaves the zeroed buffer: the
-// empty text, so no flag, whatever the allocation held before.
-TEST_F(EntryPointsTest, FailedReadLeavesTheEmptyText) {
-  EXPECT_FALSE(InstallSwitchesMachine(u">1", true));
-  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 1u);
+// A read that fails, asking for the length or reading the value: 1603,
+// nothing touched, and the failed line names the call.
+TEST_F(EntryPointsTest, FailedReadFailsTheExportAndChangesNothing) {
+  for (std::size_t call : {1u, 2u}) {
+    StartMachine(emu::Machine::Windows32, emu::User::Administrator);
+    emu::Load(kMachineProduct);
+    const std::string before = emu::Dump();
+    emu::SetProperty(u"CustomActionData", u">1");
+    emu::FailNthCallOf("MsiGetPropertyW", call, win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(Install(kInstall), win::ERROR_INSTALL_FAILURE) << call;
+    EXPECT_EQ(CountRegistryCalls(), 0u) << call;
+    EXPECT_EQ(emu::Dump(), before) << call;
+    const std::vector<std::string> lines = emu::InstallerMessages();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.find("failed doing=\"reading CustomActionData\" call=MsiGetPropertyW") !=
+             std::string::npos;
+    })) << call;
+  }
 }
 
 TEST_F(EntryPointsTest, OutOfMemoryIsReportedAndClosesEveryKey) {
