@@ -5,6 +5,8 @@ namespace {
 void CheckRows(const std::vector<StatusRow>& rows, CheckOutcome& outcome) {
   for (const StatusRow& row : rows) {
     if (row.current_found == Lookup::kFailed) ++outcome.settings_unreadable;
+    // The product's default is on: a settings key without its setting is on.
+    if (row.current_found == Lookup::kAbsent) ++outcome.settings_on;
     if (row.current_found == Lookup::kFound && !row.current.IsDword(0)) ++outcome.settings_on;
   }
 }

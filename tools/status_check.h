@@ -2,8 +2,9 @@
 // a deployment tool's detection or compliance rule.
 //
 // A setting counts when its settings key exists: it passes only as a
-// REG_DWORD 0. A setting that is absent passes (absence is not "on"); one
-// that could not be read does not, and neither does a key that exists but
+// REG_DWORD 0. A setting that is absent from its key fails, since the
+// product then takes its default, which is on; one that could not be read
+// fails too, and neither does a key that exists but
 // could not be read, nor a person's hive that could not be reached, nor not
 // knowing who the people are: none of these can be shown switched off. A
 // profile without a hive has nothing to switch.
@@ -12,7 +13,7 @@
 #include "status_report.h"
 
 struct CheckOutcome {
-  unsigned settings_on = 0;           // there, and not REG_DWORD 0
+  unsigned settings_on = 0;           // absent from their key, or not REG_DWORD 0
   unsigned settings_unreadable = 0;   // there, but their value could not be read
   unsigned unreadable_keys = 0;       // over every block of the report
   unsigned unreachable_profiles = 0;  // hives that could not be loaded or read

@@ -85,13 +85,14 @@ void ReadRecord(RegKeyW& key, StatusRow& row) {
 }
 
 // In the order Uninstall decides it: a marked copy goes whole, else the
-// record is put back, else the setting's own rule for unrecorded settings.
-Removal RemovalOf(const StatusRow& row) {
+// record is put back, else the setting's own rule for unrecorded settings,
+// which another person's hive (|others_hive|) never gets.
+Removal RemovalOf(const StatusRow& row, bool others_hive) {
   if (row.per_user_copy) return Removal::kDeleteCopy;
   if (row.record == RecordKind::kSaved) return Removal::kRestoreSaved;
   if (row.record == RecordKind::kAbsent) return Removal::kWriteDefault;
-  if (row.setting->unrecorded == Unrecorded::kSetDefault && row.current_found == Lookup::kFound &&
-      !row.current.IsDword(row.setting->default_value)) {
+  if (!others_hive && row.setting->unrecorded == Unrecorded::kSetDefault &&
+      row.current_found == Lookup::kFound && !row.current.IsDword(row.setting->default_value)) {
     return Removal::kWriteDefault;
   }
   return Removal::kLeave;
@@ -132,7 +133,8 @@ void ReadSettingsKey(const Pass& pass, const ProductRelease& release, const char
     row.per_user_copy = marked == Lookup::kFound;
     if (marked == Lookup::kFailed) row.incomplete = true;
   }
-  row.removal = RemovalOf(row);
+  row.removal =
+      RemovalOf(row, pass.level == ReportLevel::kUser && pass.root != win::HKEY_CURRENT_USER);
   block.rows.push_back(std::move(row));
 }
 

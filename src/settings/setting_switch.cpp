@@ -149,6 +149,13 @@ bool FinishCopyTrail(const char16_t* path, win::REGSAM view, TrailStart start, A
   return trail.ok;
 }
 
+// What uninstalling does where nothing was recorded. Bringing a setting to
+// its default there is for the installing account's own hive alone: in the
+// hives of other people, only what Skerrow recorded is written.
+Unrecorded UnrecordedAtUserLevel(const Setting& setting, const ActionCall& call) {
+  return call.user_root == win::HKEY_CURRENT_USER ? setting.unrecorded : Unrecorded::kLeave;
+}
+
 bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
                         SettingLevel level, ActionCall& call) {
   HandledSettingsKeys& handled = call.handled;
@@ -179,8 +186,8 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
     return trail.Walk(TrailStart::kDeleted).ok;
   }
   bool backup_found = false;
-  if (!RestoreDword(key, setting.value_name, setting.default_value, setting.unrecorded,
-                    &backup_found)) {
+  if (!RestoreDword(key, setting.value_name, setting.default_value,
+                    UnrecordedAtUserLevel(setting, call), &backup_found)) {
     return false;
   }
   // Every key that Install switched has a backup key: one without may be a

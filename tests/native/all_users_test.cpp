@@ -23,8 +23,10 @@ constexpr char16_t kAllUsers[] = u"{F0C85435-DFC2-4F5F-B611-7A1771AF489F}>1;AllU
 // R18.0 settings; Bob (1002) is not, and has his own R17.1 settings and a
 // product key of his own; Carol (Azure AD) has no settings keys; Dan's
 // profile lost its folder; Erin's hive is in use elsewhere. The service
-// accounts and the backup entry of a damaged profile are no persons.
-// What no run changes:
+// accounts and the backup entry of a damaged profile are no persons. Bob
+// turned the Communication Center off himself: removal, which brings it to
+// its default where nothing was recorded, does so in the installing
+// account's own hive alone. What no run changes:
 constexpr char kProfiles[] = R"(
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-18
   ProfileImagePath = expand_sz:%systemroot%\system32\config\systemprofile
@@ -45,6 +47,8 @@ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-100
 HKCU\Software\Microsoft
 <C:\Users\bob\NTUSER.DAT>\Software\Autodesk\AutoCAD\R17.1\ACAD-5002:409\Applications\WSCommCntrAcCon
   LOADCTRLS = dword:1
+<C:\Users\bob\NTUSER.DAT>\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
 <C:\Users\bob.old\NTUSER.DAT>\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:1
 <C:\Users\carol\NTUSER.DAT>\Software\Microsoft

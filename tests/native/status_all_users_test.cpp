@@ -216,6 +216,18 @@ TEST_F(StatusAllUsersTest, EveryOtherPersonOnceHowTheHiveWasReached) {
   EXPECT_TRUE(Contains(text, "\nProfile S-1-5-21-0-0-0-1003: no hive")) << text;
   EXPECT_FALSE(Contains(text, "Profile S-1-5-21-0-0-0-1000")) << text;
   EXPECT_FALSE(Contains(text, "S-1-5-18")) << text;
+
+  // Turned off by the person, without a record: removal leaves it there.
+  emu::Load(R"(
+<C:\Users\bob\NTUSER.DAT>\Software\CadManagerControl\CommunicationCenter
+  EnableCommunicationCenter = dword:0
+)");
+  const StatusReport again = ReadUnchanged(StatusScope::kAllUsers);
+  ASSERT_EQ(again.profiles.size(), 3u);
+  const StatusRow* own = Find(again.profiles[1].rows, ReportLevel::kUser, ReportView::kShared,
+                              u"Software\\CadManagerControl\\CommunicationCenter");
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->removal, Removal::kLeave);
 }
 
 TEST_F(StatusAllUsersTest, TheOwnProfileAloneIsTheCurrentUser) {
@@ -356,11 +368,19 @@ TEST_F(StatusAllUsersTest, CheckPassesOnlyWhenEverySettingFoundIsOff) {
   result = Command(request);
   EXPECT_TRUE(result.passed) << result.output;
 
-  // A setting that is not there does not count; one that is not REG_DWORD 0
-  // does, whatever it holds.
+  // A setting that is not in its key is on, since the product's default
+  // is; one that is not REG_DWORD 0 is on too, whatever it holds.
   emu::Load(R"(
 HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD LT\R14\ACLT-8001:409\Applications\WSCommCntrAcCon
   Other = sz:x
+)");
+  result = Command(request);
+  EXPECT_FALSE(result.passed);
+  EXPECT_TRUE(Contains(result.output, "\nCheck failed: 1 setting not switched off\n"))
+      << result.output;
+  emu::Load(R"(
+HKLM\SOFTWARE\Wow6432Node\Autodesk\AutoCAD LT\R14\ACLT-8001:409\Applications\WSCommCntrAcCon
+  LOADCTRLS = dword:0
 )");
   EXPECT_TRUE(Command(request).passed);
   emu::Load(R"(
