@@ -13,7 +13,8 @@ every record and marker of the snapshot must have its row; the text report
 must have as many rows and the same summary. CHECK.json, the report of
 status --check --json, must be the same report with a "check" member whose
 verdict, and the exit status, follow from the rows: passed (exit 0) only
-when every setting that is there is REG_DWORD 0 and every key could be read.
+when every settings key holds its setting as REG_DWORD 0 and every key
+could be read.
 Prints each difference and exits 1 when there is one.
 """
 import argparse
@@ -150,8 +151,9 @@ def main():
         check = checked.pop("check", None)
         if checked != report:
             problems.append("status --check --json reports otherwise than status --json")
-        off = all(r["current"] is None or (r["current"]["type"] == 4 and
-                                           r["current"].get("dword") == 0) for r in rows)
+        # A setting absent from its key is on: the product takes its default.
+        off = all(r["current"] is not None and r["current"]["type"] == 4 and
+                  r["current"].get("dword") == 0 for r in rows)
         passed = off and not report["unreadable"]
         if check is None or check["passed"] != passed:
             problems.append(f"check {check}, the rows give passed={passed}")
