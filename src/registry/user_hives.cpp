@@ -1,5 +1,8 @@
 #include "registry/user_hives.h"
 
+#include <memory>
+#include <utility>
+
 #include "registry/name_fold.h"
 #include "registry/process_user.h"
 #include "registry/reg_calls.h"
@@ -69,6 +72,76 @@ Lookup ReadPersonSids(std::vector<WideStr>* sids) {
   }
 }
 
+// What could not be done, for a profile that cannot be reached.
+struct Failed {
+  const char* call = nullptr;
+  win::LONG error = win::ERROR_SUCCESS;
+};
+
+// The ProfileImagePath of the open ProfileList entry, read whole. kAbsent
+// only when the value is not there or empty; kFailed, with |failed| set,
+// when it could not be read or is not text.
+Lookup ReadProfileImagePath(RegKeyW& entry, std::unique_ptr<char16_t[]>* text, win::DWORD* type,
+                            Failed* failed) {
+  win::DWORD size = 0;
+  win::LONG status =
+      reg::RegQueryValueExW(entry.handle(), kProfileImagePath, nullptr, type, nullptr, &size);
+  // Asked again should the value have grown between size and read.
+  for (int tries = 0; tries < 3 && status == win::ERROR_SUCCESS && !*text; ++tries) {
+    const win::DWORD units = size / sizeof(char16_t) + 1;
+    text->reset(new char16_t[units]());
+    win::DWORD bytes = (units - 1) * sizeof(char16_t);
+    status = reg::RegQueryValueExW(entry.handle(), kProfileImagePath, nullptr, type,
+                                   reinterpret_cast<win::BYTE*>(text->get()), &bytes);
+    if (status == win::ERROR_MORE_DATA) {
+      text->reset();
+      size = bytes;
+      status = win::ERROR_SUCCESS;
+    }
+  }
+  if (status == win::ERROR_FILE_NOT_FOUND) return Lookup::kAbsent;
+  if (status == win::ERROR_SUCCESS && !*text) status = win::ERROR_MORE_DATA;
+  if (status == win::ERROR_SUCCESS && *type != win::REG_SZ && *type != win::REG_EXPAND_SZ) {
+    status = win::ERROR_INVALID_DATA;
+  }
+  if (status != win::ERROR_SUCCESS) {
+    *failed = Failed{"RegQueryValueExW", status};
+    return Lookup::kFailed;
+  }
+  return (*text)[0] == 0 ? Lookup::kAbsent : Lookup::kFound;
+}
+
+// The profile folder that the open ProfileList entry names, %SystemDrive%
+// and the like expanded. kAbsent when it names none; kFailed, with |failed|
+// set, when it could not be read or expanded: that is no proof that the
+// person has no hive.
+Lookup ReadProfileFolder(RegKeyW& entry, WideStr* folder, Failed* failed) {
+  std::unique_ptr<char16_t[]> text;
+  win::DWORD type = win::REG_NONE;
+  const Lookup read = ReadProfileImagePath(entry, &text, &type, failed);
+  if (read != Lookup::kFound) return read;
+  if (type == win::REG_SZ) {
+    *folder = WideStr(text.get());
+    return Lookup::kFound;
+  }
+  const win::DWORD needed = win::ExpandEnvironmentStringsW(text.get(), nullptr, 0);
+  std::unique_ptr<char16_t[]> expanded;
+  win::DWORD written = 0;
+  if (needed != 0) {
+    expanded.reset(new char16_t[needed]());
+    written = win::ExpandEnvironmentStringsW(text.get(), expanded.get(), needed);
+  }
+  if (needed == 0 || written == 0 || written > needed) {
+    const auto error = static_cast<win::LONG>(win::GetLastError());
+    win::LONG reported = error != win::ERROR_SUCCESS ? error : win::ERROR_INVALID_DATA;
+    if (written > needed) reported = win::ERROR_MORE_DATA;  // grew meanwhile
+    *failed = Failed{"ExpandEnvironmentStringsW", reported};
+    return Lookup::kFailed;
+  }
+  *folder = WideStr(expanded.get());
+  return Lookup::kFound;
+}
+
 // advapi32's RegLoadAppKeyW; null where Windows lacks it.
 win::RegLoadAppKeyWFn FindRegLoadAppKey() {
   const win::HMODULE advapi32 = win::GetModuleHandleW(u"ADVAPI32");
@@ -115,12 +188,13 @@ void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
   RegKeyW entry(win::HKEY_LOCAL_MACHINE, entry_path.get(), win::KEY_READ | win::KEY_WOW64_64KEY,
                 false);
   if (entry.opened() == Lookup::kFailed) return Unreachable("RegOpenKeyExW", entry.status());
-  // The folder as ProfileList gives it, %SystemDrive% and the like expanded.
-  const win::DWORD type = entry.GetValueType(kProfileImagePath);
-  const char16_t* folder =
-      type == win::REG_SZ || type == win::REG_EXPAND_SZ ? entry.GetString(kProfileImagePath) : u"";
-  if (*folder == 0) return;  // no profile folder
-  file_ = WideStr(folder) + kHiveFileName;
+  if (entry.opened() == Lookup::kAbsent) return;  // gone from ProfileList meanwhile
+  WideStr folder;
+  Failed failed;
+  const Lookup named = ReadProfileFolder(entry, &folder, &failed);
+  if (named == Lookup::kFailed) return Unreachable(failed.call, failed.error);
+  if (named == Lookup::kAbsent) return;  // no profile folder
+  file_ = std::move(folder) + kHiveFileName;
   entry.Close();
   // Loading a file that is not there would create an empty hive in its
   // place, which the person would find at the next logon.

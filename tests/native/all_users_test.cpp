@@ -273,28 +273,49 @@ TEST_P(AllUsersTest, WithoutRegLoadAppKeyOnlyLoggedOnPersonsAreReached) {
   EXPECT_NE(end[0].find(" profiles=1 unreachable=3"), std::string::npos) << end[0];
 }
 
-// A hive that loads but cannot be read is unreachable too (Wine's private
-// hives are so).
-TEST_P(AllUsersTest, HiveWhoseRootCannotBeReadIsUnreachable) {
-  StartAsSystem(kBefore);
-  EXPECT_EQ(Run(true, kAllUsers), 0u);
-  std::size_t position = 0;
-  for (std::size_t i = 0; i < emu::Calls().size() && position == 0; ++i) {
-    const emu::Call& call = emu::Calls()[i];
-    if (call.function == "RegQueryInfoKeyW" && call.path == "<C:\\Users\\bob\\NTUSER.DAT>") {
-      position = i + 1;
+// What says nothing of whether Bob has a hive makes him unreachable, named
+// with the call and its error, never "missing": his profile folder that
+// could not be read or expanded, his hive that loads but cannot be read
+// (Wine's private hives are so).
+TEST_P(AllUsersTest, ProfileThatCannotBeLookedAtIsUnreachable) {
+  const std::string entry =
+      "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-1-2-3-1002";
+  const std::string hive = "<C:\\Users\\bob\\NTUSER.DAT>";
+  const struct {
+    const char* function;
+    std::string after;  // the first call of |function| from the first call here
+    win::LONG error;
+    const char* line;
+  } cases[] = {
+      {"RegQueryValueExW", entry, win::ERROR_ACCESS_DENIED,
+       "call=RegQueryValueExW error=ERROR_ACCESS_DENIED (5)"},
+      {"ExpandEnvironmentStringsW", entry, win::ERROR_NOT_ENOUGH_MEMORY,
+       "call=ExpandEnvironmentStringsW error=ERROR_NOT_ENOUGH_MEMORY (8)"},
+      {"RegQueryInfoKeyW", hive, win::ERROR_INVALID_HANDLE,
+       "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=RegQueryInfoKeyW error=ERROR_INVALID_HANDLE (6)"},
+  };
+  for (const auto& row : cases) {
+    StartAsSystem(kBefore);
+    EXPECT_EQ(Run(true, kAllUsers), 0u);
+    std::size_t position = 0;
+    bool after = false;
+    for (std::size_t i = 0; i < emu::Calls().size() && position == 0; ++i) {
+      const emu::Call& call = emu::Calls()[i];
+      after = after || call.path == row.after;
+      if (after && call.function == row.function) position = i + 1;
     }
-  }
-  ASSERT_NE(position, 0u);
+    ASSERT_NE(position, 0u) << row.function;
 
-  StartAsSystem(kBefore);
-  emu::FailNthCall(position, win::ERROR_INVALID_HANDLE);
-  EXPECT_EQ(Run(true, kAllUsers), 0u);
-  EXPECT_EQ(WritesBelow("<C:\\Users\\bob\\NTUSER.DAT>"), 0u);
-  EXPECT_TRUE(
-      HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
-              "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=RegQueryInfoKeyW "
-              "error=ERROR_INVALID_HANDLE (6)"));
+    StartAsSystem(kBefore);
+    emu::FailNthCall(position, row.error);
+    EXPECT_EQ(Run(true, kAllUsers), 0u) << row.function;
+    EXPECT_EQ(WritesBelow(hive), 0u) << row.function;
+    const std::vector<std::string> bob =
+        LinesStarting("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" ");
+    ASSERT_EQ(bob.size(), 1u) << row.function;
+    EXPECT_NE(bob[0].find(row.line), std::string::npos) << bob[0];
+    EXPECT_TRUE(LinesStarting("Skerrow: profile sid=\"S-1-5-21-1-2-3-1002\"").empty());
+  }
 }
 
 // Inside a hive that was reached, a failure is a failure.

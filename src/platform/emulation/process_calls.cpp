@@ -112,7 +112,11 @@ BOOL DisableThreadLibraryCalls(HMODULE module) {
 
 DWORD ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination, DWORD size) {
   CallRecord record("ExpandEnvironmentStringsW");
-  if (record.Begin(std::string(), 0) != ERROR_SUCCESS) return record.Finish(0);
+  // A failure answers 0, with its reason for GetLastError.
+  if (const LONG fault = record.Begin(std::string(), 0)) {
+    State().last_error = static_cast<DWORD>(fault);
+    return record.Finish(0);
+  }
   const std::u16string expanded = Expand(source ? source : u"");
   const DWORD needed = static_cast<DWORD>(expanded.size() + 1);
   if (destination && size > 0) {
