@@ -52,12 +52,11 @@ void CheckNone(const std::vector<std::string>& found, const std::string& what) {
   Broken(what, detail);
 }
 
-// The flag rule: the first 62 units, up to the first NUL; '1' right after
-// the first '>'.
+// The flag rule: the whole value up to the first NUL; '1' right after the
+// first '>'.
 bool MachineWideFlag(const std::u16string& data) {
-  const std::size_t kept = data.size() < 62 ? data.size() : 62;
-  for (std::size_t i = 0; i < kept && data[i] != u'\0'; ++i) {
-    if (data[i] == u'>') return i + 1 < kept && data[i + 1] == u'1';
+  for (std::size_t i = 0; i < data.size() && data[i] != u'\0'; ++i) {
+    if (data[i] == u'>') return i + 1 < data.size() && data[i + 1] == u'1';
   }
   return false;
 }

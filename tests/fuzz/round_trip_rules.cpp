@@ -137,8 +137,9 @@ bool IsAtOrBelow(const std::string& key, const std::string& ancestor) {
 // Whether the setting of |key| came back as the records found |before| say:
 // the recorded value, the default where the record says it was absent, and
 // otherwise what it was, or the default where it was absent (created by
-// Install) or, for the communication center, where it held another value.
-// A key the run did not reach keeps what it had.
+// Install) or, for the communication center, where it held another value
+// in a hive other than a person's. A key the run did not reach keeps what it
+// had.
 bool SettingCameBack(const Registry& before, const std::string& key, const SettingOfKey& setting,
                      const std::string* was, const std::string* is) {
   auto equal = [](const std::string* a, const std::string* b) {
@@ -151,7 +152,8 @@ bool SettingCameBack(const Registry& before, const std::string& key, const Setti
     return equal(recorded, is);
   }
   if (FindValue(before, backup, "SKRW_Absent_" + setting.name) != nullptr) return is_default;
-  return is_default && (setting.communication_center ? was != nullptr : was == nullptr);
+  if (setting.communication_center) return is_default && was != nullptr && !InPersonsHive(key);
+  return is_default && was == nullptr;
 }
 
 }  // namespace
