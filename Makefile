@@ -57,13 +57,13 @@ test-fuzz: fuzz-build
 fuzz: fuzz-build
 	scripts/fuzz $(FUZZ)/skerrow_fuzz $(FUZZ_SECONDS)
 
-# Every test of the three builds; the last line counts the Wine tests that
-# ran, passed and were skipped, and says why they were skipped. The 64-bit
-# and 32-bit Wine tests use separate prefixes and run side by side; where
-# this machine cannot run 32-bit programs they are skipped, and the first
-# line says why too.
-# The three trees are built side by side, each one's output shown whole
-# once it is done.
+# Every test of the three builds. The trees are built side by side, each
+# one's output shown whole once it is done. The 64-bit and 32-bit Wine tests
+# use separate prefixes and run side by side, and the fuzz tests (one core)
+# beside them, since the Wine tests wait on Wine much of the time; the fuzz
+# output follows theirs. Where this machine cannot run 32-bit programs the
+# Wine tests that need them are skipped, and the first line says why. The
+# last line counts the Wine tests that ran, passed and were skipped, and why.
 WINE_RESULTS := $(CURDIR)/$(WIN32)/wine-results.xml
 test: deps
 	@echo "Building $(NATIVE), $(WIN32) and $(FUZZ) side by side; each one's output follows once it is built"
@@ -71,9 +71,10 @@ test: deps
 	@bash -c 'source scripts/wine-prefixes.sh && wine_skip_without_32bit' || true
 	@rm -f $(WINE_RESULTS); \
 	cd $(CURDIR)/$(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
+	(cd $(CURDIR)/$(FUZZ) && ctest --output-on-failure -L fuzz >fuzz-tests.log 2>&1) & fuzz=$$!; \
 	cd $(CURDIR)/$(WIN32) && ctest --output-on-failure -L wine -j $(JOBS) \
 	  --output-junit $(WINE_RESULTS); w=$$?; \
-	cd $(CURDIR)/$(FUZZ) && ctest --output-on-failure -L fuzz; f=$$?; \
+	wait $$fuzz; f=$$?; cat $(CURDIR)/$(FUZZ)/fuzz-tests.log; \
 	cd $(CURDIR) && scripts/wine-summary $(WINE_RESULTS); s=$$?; \
 	test $$n -eq 0 && test $$w -eq 0 && test $$f -eq 0 && test $$s -eq 0
 
