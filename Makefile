@@ -62,19 +62,22 @@ fuzz: fuzz-build
 # use separate prefixes and run side by side, and the fuzz tests (one core)
 # beside them, since the Wine tests wait on Wine much of the time; the fuzz
 # output follows theirs. Where this machine cannot run 32-bit programs the
-# Wine tests that need them are skipped, and the first line says why. The
-# last line counts the Wine tests that ran, passed and were skipped, and why.
+# Wine tests that need them are skipped, and the first line of the tests'
+# output says why. Their last line counts the Wine tests that ran, passed
+# and were skipped, and why.
 WINE_RESULTS := $(CURDIR)/$(WIN32)/wine-results.xml
+FUZZ_LOG := $(CURDIR)/$(FUZZ)/fuzz-tests.log
 test: deps
 	@echo "Building $(NATIVE), $(WIN32) and $(FUZZ) side by side; each one's output follows once it is built"
 	@$(MAKE) --no-print-directory -j3 --output-sync=target native win32 fuzz-build
 	@bash -c 'source scripts/wine-prefixes.sh && wine_skip_without_32bit' || true
 	@rm -f $(WINE_RESULTS); \
 	cd $(CURDIR)/$(NATIVE) && ctest --output-on-failure -L native -j $(JOBS); n=$$?; \
-	(cd $(CURDIR)/$(FUZZ) && ctest --output-on-failure -L fuzz >fuzz-tests.log 2>&1) & fuzz=$$!; \
+	rm -f $(FUZZ_LOG); (cd $(CURDIR)/$(FUZZ) && ctest --output-on-failure -L fuzz) >$(FUZZ_LOG) 2>&1 & \
+	fuzz=$$!; \
 	cd $(CURDIR)/$(WIN32) && ctest --output-on-failure -L wine -j $(JOBS) \
 	  --output-junit $(WINE_RESULTS); w=$$?; \
-	wait $$fuzz; f=$$?; cat $(CURDIR)/$(FUZZ)/fuzz-tests.log; \
+	wait $$fuzz; f=$$?; cat $(FUZZ_LOG); \
 	cd $(CURDIR) && scripts/wine-summary $(WINE_RESULTS); s=$$?; \
 	test $$n -eq 0 && test $$w -eq 0 && test $$f -eq 0 && test $$s -eq 0
 

@@ -3,11 +3,10 @@
 //
 // A setting counts when its settings key exists: it passes only as a
 // REG_DWORD 0. A setting that is absent from its key fails, since the
-// product then takes its default, which is on; one that could not be read
-// fails too, and neither does a key that exists but
-// could not be read, nor a person's hive that could not be reached, nor not
-// knowing who the people are: none of these can be shown switched off. A
-// profile without a hive has nothing to switch.
+// product then takes its default, which is on. So do a setting or a key
+// that exists but could not be read, a person's hive that could not be
+// reached, and not knowing who the people are: none of these can be shown
+// switched off. A profile without a hive has nothing to switch.
 #pragma once
 
 #include "status_report.h"

@@ -88,7 +88,8 @@ Lookup ReadProfileImagePath(RegKeyW& entry, std::unique_ptr<char16_t[]>* text, w
       reg::RegQueryValueExW(entry.handle(), kProfileImagePath, nullptr, type, nullptr, &size);
   // Asked again should the value have grown between size and read.
   for (int tries = 0; tries < 3 && status == win::ERROR_SUCCESS && !*text; ++tries) {
-    const win::DWORD units = size / sizeof(char16_t) + 1;
+    // Rounded up: a value may hold an odd number of bytes.
+    const win::DWORD units = (size + 1) / sizeof(char16_t) + 1;
     text->reset(new char16_t[units]());
     win::DWORD bytes = (units - 1) * sizeof(char16_t);
     status = reg::RegQueryValueExW(entry.handle(), kProfileImagePath, nullptr, type,

@@ -21,7 +21,8 @@ constexpr char16_t kAllUsers[] = u"{F0C85435-DFC2-4F5F-B611-7A1771AF489F}>1;AllU
 
 // The machine has R18.0 and R17.1. Alice (1001) is logged on and has her own
 // R18.0 settings; Bob (1002) is not, and has his own R17.1 settings and a
-// product key of his own; Carol (Azure AD) has no settings keys; Dan's
+// product key of his own; Carol (Azure AD) has no settings keys, and her
+// profile's path an odd byte after its terminator; Dan's
 // profile lost its folder; Erin's hive is in use elsewhere. The service
 // accounts and the backup entry of a damaged profile are no persons. Bob
 // turned the Communication Center off himself: removal, which brings it to
@@ -39,7 +40,7 @@ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-100
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1002.bak
   ProfileImagePath = expand_sz:%SystemDrive%\Users\bob.old
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-12-1-11-22-33-44
-  ProfileImagePath = sz:C:\Users\carol
+  ProfileImagePath = hex(1):43,00,3a,00,5c,00,55,00,73,00,65,00,72,00,73,00,5c,00,63,00,61,00,72,00,6f,00,6c,00,00,00,00
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1004
   ProfileImagePath = expand_sz:%SystemDrive%\Users\dan
 HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-1-2-3-1005
