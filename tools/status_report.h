@@ -13,8 +13,8 @@
 
 #include "products/product_release.h"
 #include "registry/lookup.h"
+#include "registry/raw_value.h"
 #include "registry/user_hives.h"
-#include "settings/raw_value.h"
 #include "settings/setting_switch.h"
 
 enum class ReportLevel { kMachine, kUser };

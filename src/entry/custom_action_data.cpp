@@ -26,31 +26,27 @@ constexpr char16_t kProperty[] = u"CustomActionData";
 CustomActionData ReadCustomActionData(win::MSIHANDLE install) {
   CustomActionData data;
   // An empty buffer asks for the length, which comes back without the
-  // terminator; then the value is read into a buffer of that size. Asked
-  // twice more should the value have grown meanwhile.
+  // terminator; then the value is read at that size, again should it have
+  // grown meanwhile.
   char16_t none[1] = {};
   win::DWORD length = 0;
   win::UINT status = win::MsiGetPropertyW(install, kProperty, none, &length);
-  const bool answered = status == win::ERROR_SUCCESS || status == win::ERROR_MORE_DATA;
-  if (answered && length == 0) return data;  // empty, or not set
   std::unique_ptr<char16_t[]> value;
-  for (int tries = 0;
-       tries < 3 && (status == win::ERROR_MORE_DATA || (status == win::ERROR_SUCCESS && !value));
-       ++tries) {
-    const win::DWORD units = length + 1;
+  for (int tries = 0; tries < 3 && status == win::ERROR_MORE_DATA && length > 0; ++tries) {
     // Zeroed: whatever the installer writes, the text ends inside.
-    value.reset(new char16_t[units]());
-    length = units;
+    value.reset(new char16_t[length + 1]());
+    length += 1;
     status = win::MsiGetPropertyW(install, kProperty, value.get(), &length);
   }
+  if (status == win::ERROR_MORE_DATA && length == 0) status = win::ERROR_SUCCESS;  // empty
   if (status != win::ERROR_SUCCESS) {
     NoteFailure("MsiGetPropertyW", kProperty, static_cast<win::LONG>(status));
-    data.unreadable = true;
+    data.read = Lookup::kFailed;
     return data;
   }
-  if (length == 0) return data;
+  if (!value || length == 0) return data;  // empty, or not set
   win::lstrcpynW(data.text, value.get(), static_cast<int>(sizeof data.text / sizeof data.text[0]));
-  data.present = true;
+  data.read = Lookup::kFound;
   data.machine_wide = HasMachineWideFlag(value.get());
   data.all_users = HasAllUsersRequest(value.get());
   return data;

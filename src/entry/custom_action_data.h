@@ -2,13 +2,13 @@
 #pragma once
 
 #include "platform/win_api.h"
+#include "registry/lookup.h"
 
 struct CustomActionData {
-  // False when the property is empty or not set: nothing is to be done.
-  bool present = false;
-  // Set when the installer could not give the value (the failing call is
+  // kAbsent when the property is empty or not set: nothing is to be done;
+  // kFailed when the installer could not give it (the failing call is
   // noted): nothing is known of what was asked for.
-  bool unreadable = false;
+  Lookup read = Lookup::kAbsent;
   // Set when the character right after the first '>' is '1'.
   bool machine_wide = false;
   // Set by the request ";AllUsers" after that character.

@@ -97,12 +97,12 @@ struct PersonsReport {
 
 win::UINT Run(win::MSIHANDLE install, bool installing, PersonsReport& persons) {
   const CustomActionData data = ReadCustomActionData(install);
-  if (data.unreadable) {
+  if (data.read == Lookup::kFailed) {
     LogBegin(installing, data, "not-asked", false, false, AllUsers::kNotAsked);
     LogFailure("reading CustomActionData", nullptr, nullptr, 0, nullptr);
     return win::ERROR_INSTALL_FAILURE;
   }
-  if (!data.present) {
+  if (data.read == Lookup::kAbsent) {
     LogBegin(installing, data, "not-asked", false, false, AllUsers::kNotAsked);
     return win::ERROR_INVALID_DATA;
   }

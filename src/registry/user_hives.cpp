@@ -1,10 +1,13 @@
 #include "registry/user_hives.h"
 
+#include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "registry/name_fold.h"
 #include "registry/process_user.h"
+#include "registry/raw_value.h"
 #include "registry/reg_calls.h"
 
 namespace {
@@ -78,68 +81,46 @@ struct Failed {
   win::LONG error = win::ERROR_SUCCESS;
 };
 
-// The ProfileImagePath of the open ProfileList entry, read whole. kAbsent
-// only when the value is not there or empty; kFailed, with |failed| set,
-// when it could not be read or is not text.
-Lookup ReadProfileImagePath(RegKeyW& entry, std::unique_ptr<char16_t[]>* text, win::DWORD* type,
-                            Failed* failed) {
-  win::DWORD size = 0;
-  win::LONG status =
-      reg::RegQueryValueExW(entry.handle(), kProfileImagePath, nullptr, type, nullptr, &size);
-  // Asked again should the value have grown between size and read.
-  for (int tries = 0; tries < 3 && status == win::ERROR_SUCCESS && !*text; ++tries) {
-    // Rounded up: a value may hold an odd number of bytes.
-    const win::DWORD units = (size + 1) / sizeof(char16_t) + 1;
-    text->reset(new char16_t[units]());
-    win::DWORD bytes = (units - 1) * sizeof(char16_t);
-    status = reg::RegQueryValueExW(entry.handle(), kProfileImagePath, nullptr, type,
-                                   reinterpret_cast<win::BYTE*>(text->get()), &bytes);
-    if (status == win::ERROR_MORE_DATA) {
-      text->reset();
-      size = bytes;
-      status = win::ERROR_SUCCESS;
-    }
-  }
-  if (status == win::ERROR_FILE_NOT_FOUND) return Lookup::kAbsent;
-  if (status == win::ERROR_SUCCESS && !*text) status = win::ERROR_MORE_DATA;
-  if (status == win::ERROR_SUCCESS && *type != win::REG_SZ && *type != win::REG_EXPAND_SZ) {
-    status = win::ERROR_INVALID_DATA;
-  }
-  if (status != win::ERROR_SUCCESS) {
-    *failed = Failed{"RegQueryValueExW", status};
-    return Lookup::kFailed;
-  }
-  return (*text)[0] == 0 ? Lookup::kAbsent : Lookup::kFound;
+// Notes in |failed| that |call| failed with |error| (where Windows gave
+// none: ERROR_INVALID_DATA); kFailed.
+Lookup Fails(Failed* failed, const char* call, win::LONG error) {
+  *failed = Failed{call, error != win::ERROR_SUCCESS ? error : win::ERROR_INVALID_DATA};
+  return Lookup::kFailed;
 }
 
 // The profile folder that the open ProfileList entry names, %SystemDrive%
 // and the like expanded. kAbsent when it names none; kFailed, with |failed|
-// set, when it could not be read or expanded: that is no proof that the
-// person has no hive.
+// set, when it could not be read, is no text or could not be expanded: that
+// is no proof that the person has no hive.
 Lookup ReadProfileFolder(RegKeyW& entry, WideStr* folder, Failed* failed) {
-  std::unique_ptr<char16_t[]> text;
-  win::DWORD type = win::REG_NONE;
-  const Lookup read = ReadProfileImagePath(entry, &text, &type, failed);
-  if (read != Lookup::kFound) return read;
-  if (type == win::REG_SZ) {
-    *folder = WideStr(text.get());
+  ForgetFailure();
+  RawValue value;
+  const Lookup read = ReadRawValue(entry, kProfileImagePath, &value);
+  if (read == Lookup::kAbsent) return Lookup::kAbsent;
+  // Not noted where it kept growing.
+  if (read == Lookup::kFailed) {
+    const FailureNote& note = LatestFailure();
+    return Fails(failed, "RegQueryValueExW", note.call ? note.error : win::ERROR_MORE_DATA);
+  }
+  if (value.type != win::REG_SZ && value.type != win::REG_EXPAND_SZ) {
+    return Fails(failed, "RegQueryValueExW", win::ERROR_INVALID_DATA);
+  }
+  // As stored, an odd byte and a missing terminator included.
+  std::vector<char16_t> text((value.data.size() + 1) / sizeof(char16_t) + 1, 0);
+  std::memcpy(text.data(), value.data.data(), value.data.size());
+  if (text[0] == 0) return Lookup::kAbsent;
+  if (value.type == win::REG_SZ) {
+    *folder = WideStr(text.data());
     return Lookup::kFound;
   }
-  const win::DWORD needed = win::ExpandEnvironmentStringsW(text.get(), nullptr, 0);
-  std::unique_ptr<char16_t[]> expanded;
-  win::DWORD written = 0;
-  if (needed != 0) {
-    expanded.reset(new char16_t[needed]());
-    written = win::ExpandEnvironmentStringsW(text.get(), expanded.get(), needed);
-  }
-  if (needed == 0 || written == 0 || written > needed) {
-    const auto error = static_cast<win::LONG>(win::GetLastError());
-    win::LONG reported = error != win::ERROR_SUCCESS ? error : win::ERROR_INVALID_DATA;
-    if (written > needed) reported = win::ERROR_MORE_DATA;  // grew meanwhile
-    *failed = Failed{"ExpandEnvironmentStringsW", reported};
-    return Lookup::kFailed;
-  }
-  *folder = WideStr(expanded.get());
+  static constexpr char kExpand[] = "ExpandEnvironmentStringsW";  // outlives the call
+  const win::DWORD needed = win::ExpandEnvironmentStringsW(text.data(), nullptr, 0);
+  if (needed == 0) return Fails(failed, kExpand, static_cast<win::LONG>(win::GetLastError()));
+  std::vector<char16_t> expanded(needed, 0);
+  const win::DWORD written = win::ExpandEnvironmentStringsW(text.data(), expanded.data(), needed);
+  if (written == 0) return Fails(failed, kExpand, static_cast<win::LONG>(win::GetLastError()));
+  if (written > needed) return Fails(failed, kExpand, win::ERROR_MORE_DATA);  // grew meanwhile
+  *folder = WideStr(expanded.data());
   return Lookup::kFound;
 }
 

@@ -11,8 +11,8 @@
 
 #include "platform/win_api.h"
 #include "registry/lookup.h"
+#include "registry/raw_value.h"
 #include "registry/reg_key.h"
-#include "settings/raw_value.h"
 
 // Installing wrote 0 over |name| in |key|, or recorded it where it was 0
 // already; |current| and |old| say what was there before. A setting that

@@ -2,9 +2,9 @@
 
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
+#include "registry/raw_value.h"
 #include "registry/reg_calls.h"
 #include "settings/change_log.h"
-#include "settings/raw_value.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #pragma once
 
 #include "platform/win_api.h"
+#include "registry/raw_value.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
-#include "settings/raw_value.h"
 
 // Name of the backup sub-key below a settings key.
 inline constexpr char16_t kBackupKeyName[] = u"SKRW_Backup";

@@ -4,11 +4,11 @@
 
 #include "registry/key_tree.h"
 #include "registry/lookup.h"
+#include "registry/raw_value.h"
 #include "registry/reg_calls.h"
 #include "registry/reg_key.h"
 #include "settings/change_log.h"
 #include "settings/copy_trail.h"
-#include "settings/raw_value.h"
 
 namespace {
 

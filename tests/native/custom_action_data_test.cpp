@@ -67,7 +67,7 @@ TEST_F(CustomActionDataTest, FlagFollowsTheRuleForEveryLengthAndPosition) {
       emu::FillAllocations(u"");
       emu::ClearCalls();
       ++tried;
-      ASSERT_EQ(read.present, length > 0) << "length " << length;
+      ASSERT_EQ(read.read == Lookup::kFound, length > 0) << "length " << length;
       ASSERT_EQ(read.machine_wide, ExpectedFlag(data))
           << "length " << length << ", '>' at " << data.find(u'>');
     });
@@ -77,17 +77,7 @@ TEST_F(CustomActionDataTest, FlagFollowsTheRuleForEveryLengthAndPosition) {
 
 TEST_F(CustomActionDataTest, PropertyNotSetIsAbsent) {
   const CustomActionData read = ReadCustomActionData(kInstall);
-  EXPECT_FALSE(read.present);
-  EXPECT_FALSE(read.machine_wide);
-}
-
-// A read that fails is neither an empty value nor one without the flag.
-TEST_F(CustomActionDataTest, FailedReadIsUnreadable) {
-  emu::SetProperty(u"CustomActionData", u">1");
-  emu::FailNthCallOf("MsiGetPropertyW", 2, win::ERROR_INVALID_HANDLE);
-  const CustomActionData read = ReadCustomActionData(kInstall);
-  EXPECT_TRUE(read.unreadable);
-  EXPECT_FALSE(read.present);
+  EXPECT_EQ(read.read, Lookup::kAbsent);
   EXPECT_FALSE(read.machine_wide);
 }
 

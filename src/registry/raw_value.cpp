@@ -1,4 +1,4 @@
-#include "settings/raw_value.h"
+#include "registry/raw_value.h"
 
 #include <cstring>
 
