@@ -48,7 +48,8 @@ std::u16string ProcessUserSid() {
   return text;
 }
 
-TEST_P(UserHivesTest, TheTokenNamesTheProcessUserBySid) {
+// Under Wine the Wine user, S-1-5-21-0-0-0-1000, whose hive is loaded there.
+TEST_P(UserHivesTest, TheTokensSidNamesHkcuBelowHkeyUsers) {
   const std::u16string sid = ProcessUserSid();
   ASSERT_GT(sid.size(), 6u);
   EXPECT_EQ(sid.substr(0, 6), u"S-1-5-");
@@ -56,12 +57,6 @@ TEST_P(UserHivesTest, TheTokenNamesTheProcessUserBySid) {
   WideStr read;
   ASSERT_EQ(ReadProcessUserSid(&read), Lookup::kFound);
   EXPECT_EQ(std::u16string(read.get()), sid);
-}
-
-// Under Wine the Wine user's hive, S-1-5-21-0-0-0-1000, is loaded there.
-TEST_P(UserHivesTest, TheProcessUsersHiveBelowHkeyUsersIsHkcu) {
-  const std::u16string sid = ProcessUserSid();
-  ASSERT_FALSE(sid.empty());
   // Opened as a logged-on person's hive is: its root, for reading.
   ScopedKey root;
   ASSERT_EQ(Open(HKEY_USERS, sid, &root, win::KEY_READ), win::ERROR_SUCCESS);
@@ -86,21 +81,14 @@ TEST_P(UserHivesTest, TheProcessUsersHiveBelowHkeyUsersIsHkcu) {
   EXPECT_EQ(registry_test::Probe(HKEY_USERS, u"S-1-5-21-1-2-3-4444"), win::ERROR_FILE_NOT_FOUND);
 }
 
-// The Windows folder, there on every machine ("C:\windows" under Wine).
-std::u16string WindowsFolder() {
-  char16_t folder[260] = {};
-  const win::DWORD length = win::ExpandEnvironmentStringsW(u"%SystemRoot%", folder, 260);
-  EXPECT_GT(length, 1u);
-  EXPECT_LE(length, 260u);
-  return folder;
-}
-
 // A folder is no hive file; a hive file that is missing from its folder and
 // a profile folder that is missing both mean "nobody to change", any other
-// error "unreachable", so the two codes must be exactly these.
+// error "unreachable", so the two codes must be exactly these. The Windows
+// folder is there on every machine ("C:\\windows" under Wine).
 TEST_P(UserHivesTest, FileAttributesTellAFolderAMissingFileAndAMissingFolder) {
-  const std::u16string folder = WindowsFolder();
-  ASSERT_NE(folder.find(u'\\'), std::u16string::npos);  // expanded
+  char16_t expanded[260] = {};
+  ASSERT_GT(win::ExpandEnvironmentStringsW(u"%SystemRoot%", expanded, 260), 4u);
+  const std::u16string folder = expanded;
   const win::DWORD attributes = win::GetFileAttributesW(folder.c_str());
   ASSERT_NE(attributes, win::INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(attributes & win::FILE_ATTRIBUTE_DIRECTORY, 0u);

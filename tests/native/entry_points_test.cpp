@@ -96,16 +96,6 @@ TEST_F(EntryPointsTest, MachineWideFlagChoosesTheMachineLevel) {
   EXPECT_FALSE(InstallSwitchesMachine(u"C:\\Skerrow"));
 }
 
-// The whole property is read, its length asked for first: a flag after a
-// long path still counts.
-TEST_F(EntryPointsTest, LongDataIsReadWhole) {
-  const std::u16string path = u"C:\\" + std::u16string(600, u'x');
-  EXPECT_TRUE(InstallSwitchesMachine(path + u">1"));
-  EXPECT_EQ(emu::CountCalls("MsiGetPropertyW"), 2u);
-  EXPECT_TRUE(InstallSwitchesMachine(path + u">1;AllUsers"));
-  EXPECT_FALSE(InstallSwitchesMachine(path + u">0" + path + u">1"));
-}
-
 // A read that fails, asking for the length or reading the value: 1603,
 // nothing touched, and the failed line names the call.
 TEST_F(EntryPointsTest, FailedReadFailsTheExportAndChangesNothing) {
