@@ -286,6 +286,9 @@ std::vector<std::string> StrayWrites(const std::vector<emu::Call>& calls, const 
         call.function != "RegDeleteKeyW" && call.function != "RegDeleteValueW") {
       continue;
     }
+    // A write that failed wrote nothing: the note above a copy that could
+    // not be begun, say.
+    if (call.result != win::ERROR_SUCCESS) continue;
     const std::string& path = call.path;
     bool above_copy = false;
     for (const std::string& copy : made_copies) {
