@@ -74,7 +74,7 @@ std::string Counted(unsigned count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// "RegLoadAppKeyW failed with ERROR_SHARING_VIOLATION (32)"
+// "RegLoadKeyW failed with ERROR_SHARING_VIOLATION (32)"
 std::string FailedCall(const char* call, win::LONG error) {
   return std::string(call) + " failed with " + ErrorName(error) + " (" + std::to_string(error) +
          ")";

@@ -198,10 +198,10 @@ void NotePersonsFailure(StatusReport& report) {
 }
 
 // The person's hive as the report shows it, its rows read while it is open.
-ProfileStatus ReadProfile(const WideStr& sid, win::RegLoadAppKeyWFn load_app_key) {
+ProfileStatus ReadProfile(const WideStr& sid, HivePrivileges& privileges) {
   ProfileStatus profile;
   profile.sid = Text(sid.get());
-  const UserHive hive(sid.get(), load_app_key, win::KEY_READ);
+  const UserHive hive(sid.get(), privileges);
   profile.reach = hive.reach();
   profile.hive_key = Text(hive.name().get());
   profile.file = Text(hive.file().get());
@@ -222,8 +222,9 @@ void ReadProfiles(StatusReport& report) {
   const Lookup read = ReadPersons(&persons);
   report.current_user_sid = Text(persons.own_sid.get());
   if (read == Lookup::kFailed) return NotePersonsFailure(report);
+  HivePrivileges privileges;
   for (const WideStr& sid : persons.sids) {
-    if (!persons.IsOwn(sid)) report.profiles.push_back(ReadProfile(sid, persons.load_app_key));
+    if (!persons.IsOwn(sid)) report.profiles.push_back(ReadProfile(sid, privileges));
   }
 }
 

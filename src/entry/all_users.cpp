@@ -1,5 +1,6 @@
 #include "entry/all_users.h"
 
+#include "registry/hive_privileges.h"
 #include "registry/install_log.h"
 #include "registry/reg_calls.h"
 #include "registry/user_hives.h"
@@ -19,7 +20,7 @@ void LogProfile(const WideStr& sid, const char* hive, const WideStr& file) {
   Send(line);
 }
 
-// Skerrow: profile-unreachable sid="..." file="..." call=RegLoadAppKeyW
+// Skerrow: profile-unreachable sid="..." file="..." call=RegLoadKeyW
 //          error=ERROR_SHARING_VIOLATION (32)
 void LogUnreachable(const WideStr& sid, const UserHive& hive) {
   LogLine line("profile-unreachable");
@@ -63,12 +64,15 @@ void RunForEveryPerson(ActionCall& call, RunPasses passes, PersonsTally& tally) 
     LogFailure("finding the people with a profile", nullptr, nullptr, 0, nullptr);
     return;
   }
+  // Enabled at the first hive that needs loading, and given back after the
+  // last one is unloaded.
+  HivePrivileges privileges;
   for (const WideStr& sid : persons.sids) {
     if (persons.IsOwn(sid)) {
       LogProfile(sid, "current-user", WideStr());
       continue;
     }
-    const UserHive hive(sid.get(), persons.load_app_key, win::KEY_ALL_ACCESS);
+    const UserHive hive(sid.get(), privileges);
     switch (hive.reach()) {
       case HiveReach::kMissing:
         LogProfile(sid, "missing", hive.file());
@@ -76,6 +80,7 @@ void RunForEveryPerson(ActionCall& call, RunPasses passes, PersonsTally& tally) 
       case HiveReach::kUnreachable:
         ++tally.unreachable;
         LogUnreachable(sid, hive);
+        if (!hive.excused()) call.failed = true;
         continue;
       case HiveReach::kLoggedOn:
         LogProfile(sid, "logged-on", WideStr());

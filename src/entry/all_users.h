@@ -18,8 +18,10 @@ using RunPasses = void (*)(ActionCall& call);
 // and was done: with the machine level left out and the user level in that
 // person's hive, where the person has settings keys (Install makes no
 // copies there). A hive that cannot be reached is named in the log and
-// skipped; anything that fails inside a hive that was reached, or not
-// knowing who the people or the installing account are, sets call.failed.
+// skipped; that sets call.failed unless another process holds it or the
+// account may not load hives, as does anything that fails inside a hive
+// that was reached, or not knowing who the people or the installing account
+// are.
 // |tally| is counted up as each hive is met, so it holds what was done also
 // when running out of memory ends the run half-way.
 void RunForEveryPerson(ActionCall& call, RunPasses passes, PersonsTally& tally);

@@ -43,11 +43,6 @@ struct FILETIME {
 };
 
 using IsWow64ProcessFn = BOOL(SKERROW_STDCALL*)(HANDLE process, BOOL* wow64);
-// advapi32's RegLoadAppKeyW, looked up at run time: Windows before Vista
-// lacks it. Loads a hive file privately; the hive goes when the last handle
-// into it closes.
-using RegLoadAppKeyWFn = LONG(SKERROW_STDCALL*)(const char16_t* file, HKEY* result, REGSAM access,
-                                                DWORD options, DWORD reserved);
 
 // A security identifier; only Windows looks inside.
 using PSID = void*;
@@ -58,6 +53,22 @@ struct SID_AND_ATTRIBUTES {
 // What GetTokenInformation writes for TokenUser.
 struct TOKEN_USER {
   SID_AND_ATTRIBUTES User;
+};
+
+// A privilege as the running system numbers it.
+struct LUID {
+  DWORD LowPart;
+  LONG HighPart;
+};
+struct LUID_AND_ATTRIBUTES {
+  LUID Luid;
+  DWORD Attributes;
+};
+// Windows' TOKEN_PRIVILEGES with room for the two privileges that loading a
+// hive takes; Windows reads and writes only PrivilegeCount entries.
+struct TOKEN_PRIVILEGES {
+  DWORD PrivilegeCount;
+  LUID_AND_ATTRIBUTES Privileges[2];
 };
 
 // Predefined root keys, with the values Windows gives them.
@@ -85,6 +96,9 @@ constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 constexpr LONG ERROR_NOACCESS = 998;
 constexpr LONG ERROR_BADDB = 1009;
 constexpr LONG ERROR_KEY_DELETED = 1018;
+constexpr LONG ERROR_NOT_ALL_ASSIGNED = 1300;
+constexpr LONG ERROR_NO_SUCH_PRIVILEGE = 1313;
+constexpr LONG ERROR_PRIVILEGE_NOT_HELD = 1314;
 constexpr LONG ERROR_INSTALL_FAILURE = 1603;
 
 // Value types.
@@ -114,6 +128,8 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;
 constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr DWORD TOKEN_ADJUST_PRIVILEGES = 0x0020;
+constexpr DWORD SE_PRIVILEGE_ENABLED = 0x0002;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
@@ -143,12 +159,23 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
                    char16_t* key_class, DWORD* class_length, FILETIME* last_write_time);
 LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DWORD* reserved,
                    DWORD* type, BYTE* data, DWORD* data_size);
+// A hive file loaded as HKEY_USERS\<sub_key>, and unloaded again; both need
+// SeBackupPrivilege and SeRestorePrivilege enabled.
+LONG RegLoadKeyW(HKEY key, const char16_t* sub_key, const char16_t* file);
+LONG RegUnLoadKeyW(HKEY key, const char16_t* sub_key);
 
 // The account the process runs as: its token, and the text form of a SID.
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
 BOOL GetTokenInformation(HANDLE token, int information_class, void* information, DWORD length,
                          DWORD* return_length);
 BOOL ConvertSidToStringSidW(PSID sid, char16_t** text);
+// Privileges of a token: looked up by name, enabled or disabled. On success
+// AdjustTokenPrivileges leaves ERROR_NOT_ALL_ASSIGNED for GetLastError where
+// the token lacks one of them, else ERROR_SUCCESS; |previous| receives those
+// whose state it changed, as they were.
+BOOL LookupPrivilegeValueW(const char16_t* system, const char16_t* name, LUID* luid);
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all, TOKEN_PRIVILEGES* new_state,
+                           DWORD length, TOKEN_PRIVILEGES* previous, DWORD* return_length);
 
 // msi.dll, each by ordinal: MsiGetPropertyW 74, MsiCreateRecord 17,
 // MsiRecordSetStringW 125, MsiProcessMessage 103, MsiCloseHandle 8.

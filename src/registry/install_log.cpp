@@ -97,6 +97,12 @@ const char* ErrorName(win::LONG error) {
       return "ERROR_CHILD_MUST_BE_VOLATILE";
     case 1115:
       return "ERROR_SHUTDOWN_IN_PROGRESS";
+    case 1300:
+      return "ERROR_NOT_ALL_ASSIGNED";
+    case 1313:
+      return "ERROR_NO_SUCH_PRIVILEGE";
+    case 1314:
+      return "ERROR_PRIVILEGE_NOT_HELD";
     case 1450:
       return "ERROR_NO_SYSTEM_RESOURCES";
     case 1603:

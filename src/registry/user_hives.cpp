@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry/install_log.h"
 #include "registry/name_fold.h"
 #include "registry/process_user.h"
 #include "registry/raw_value.h"
@@ -124,13 +125,6 @@ Lookup ReadProfileFolder(RegKeyW& entry, WideStr* folder, Failed* failed) {
   return Lookup::kFound;
 }
 
-// advapi32's RegLoadAppKeyW; null where Windows lacks it.
-win::RegLoadAppKeyWFn FindRegLoadAppKey() {
-  const win::HMODULE advapi32 = win::GetModuleHandleW(u"ADVAPI32");
-  if (advapi32 == nullptr) return nullptr;
-  return reinterpret_cast<win::RegLoadAppKeyWFn>(win::GetProcAddress(advapi32, "RegLoadAppKeyW"));
-}
-
 }  // namespace
 
 bool Persons::IsOwn(const WideStr& sid) const { return SameSid(sid.get(), own_sid.get()); }
@@ -139,17 +133,22 @@ Lookup ReadPersons(Persons* persons) {
   ForgetFailure();
   if (ReadProcessUserSid(&persons->own_sid) != Lookup::kFound) return Lookup::kFailed;
   if (ReadPersonSids(&persons->sids) == Lookup::kFailed) return Lookup::kFailed;
-  if (!persons->sids.empty()) persons->load_app_key = FindRegLoadAppKey();
   return Lookup::kFound;
 }
 
-UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win::REGSAM access)
-    : name_(WideStr(u"HKEY_USERS\\") + sid) {
+UserHive::UserHive(const char16_t* sid, HivePrivileges& privileges)
+    : sid_(sid), name_(WideStr(u"HKEY_USERS\\") + sid) {
   root_ = std::make_unique<RegKeyW>(win::HKEY_USERS, sid, win::KEY_READ, false);
   if (root_->opened() == Lookup::kAbsent) {
     root_.reset();
-    OpenFile(sid, load_app_key, access);
-    if (!root_) return;
+    OpenFile(privileges);
+    if (!unloader_.armed()) return;
+    root_ = std::make_unique<RegKeyW>(win::HKEY_USERS, sid, win::KEY_READ, false);
+    if (root_->opened() != Lookup::kFound) {
+      Unreachable("RegOpenKeyExW", root_->status());
+      return;
+    }
+    reach_ = HiveReach::kFromFile;
   } else if (root_->opened() == Lookup::kFailed) {
     Unreachable("RegOpenKeyExW", root_->status());
     return;
@@ -164,8 +163,18 @@ UserHive::UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win:
   if (status != win::ERROR_SUCCESS) Unreachable("RegQueryInfoKeyW", status);
 }
 
-void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
-                        win::REGSAM access) {
+UserHive::Unloader::~Unloader() {
+  if (sid_ == nullptr) return;
+  const win::LONG status = win::RegUnLoadKeyW(win::HKEY_USERS, sid_);
+  if (status == win::ERROR_SUCCESS) return;
+  // Skerrow: profile-unload-failed sid="..." call=RegUnLoadKeyW error=...
+  LogLine line("profile-unload-failed");
+  line.Text(" sid=").Quoted(sid_).Text(" call=RegUnLoadKeyW error=").Error(status);
+  Send(line);
+}
+
+void UserHive::OpenFile(HivePrivileges& privileges) {
+  const char16_t* sid = sid_.get();
   const WideStr entry_path = WideStr(kProfileListPath) + u"\\" + sid;
   RegKeyW entry(win::HKEY_LOCAL_MACHINE, entry_path.get(), win::KEY_READ | win::KEY_WOW64_64KEY,
                 false);
@@ -187,23 +196,20 @@ void UserHive::OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key,
     return;
   }
   if ((attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0) return;
-  if (load_app_key == nullptr) return Unreachable("GetProcAddress", win::ERROR_PROC_NOT_FOUND);
-  win::HKEY hive = nullptr;
-  const win::LONG loaded = load_app_key(file_.get(), &hive, access, 0, 0);
-  if (loaded != win::ERROR_SUCCESS) {
-    if (!Gone(loaded)) Unreachable("RegLoadAppKeyW", loaded);
+  // An account that may not load hives, or a hive that another process
+  // holds, is no failure of the run: nothing here could do more.
+  if (!privileges.Enable()) {
+    Unreachable(privileges.failed_call(), privileges.error());
+    excused_ = true;
     return;
   }
-  // Closed again should there be no memory for its owner.
-  struct Unowned {
-    win::HKEY key;
-    ~Unowned() {
-      if (key != nullptr) reg::RegCloseKey(key);
-    }
-  } unowned{hive};
-  root_ = std::make_unique<RegKeyW>(hive, nullptr, access, false);
-  unowned.key = nullptr;
-  reach_ = HiveReach::kFromFile;
+  const win::LONG loaded = win::RegLoadKeyW(win::HKEY_USERS, sid, file_.get());
+  if (loaded != win::ERROR_SUCCESS) {
+    if (!Gone(loaded)) Unreachable("RegLoadKeyW", loaded);
+    excused_ = loaded == win::ERROR_SHARING_VIOLATION || loaded == win::ERROR_PRIVILEGE_NOT_HELD;
+    return;
+  }
+  unloader_.Arm(sid);
 }
 
 void UserHive::Unreachable(const char* call, win::LONG error) {

@@ -5,16 +5,17 @@
 // service accounts (S-1-5-18, -19, -20) are not, and neither are the
 // "<SID>.bak" entries that a damaged profile leaves. A person who is logged
 // on has the hive loaded under HKEY_USERS\<SID>; anyone else's NTUSER.DAT is
-// loaded privately with RegLoadAppKeyW, which Windows unloads as soon as the
-// last handle into it closes, so no hive ever stays loaded and nobody meets a
-// temporary profile at the next logon. A hive is never loaded by name below
-// HKEY_USERS.
+// loaded there under the same SID, as administrators' own tools do (a hive
+// loaded privately must have one security descriptor on every key, which a
+// profile's is not), and unloaded as soon as the work in it is done, so that
+// the person's next logon finds the file free.
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "platform/win_api.h"
+#include "registry/hive_privileges.h"
 #include "registry/lookup.h"
 #include "registry/reg_key.h"
 #include "registry/wide_str.h"
@@ -29,9 +30,6 @@ struct Persons {
   // Every person in ProfileList, in its order; own_sid among them where it
   // is a person's.
   std::vector<WideStr> sids;
-  // To load the hives of those who are not logged on; looked up only where
-  // there is anyone.
-  win::RegLoadAppKeyWFn load_app_key = nullptr;
 
   bool IsOwn(const WideStr& sid) const;
 };
@@ -44,7 +42,7 @@ Lookup ReadPersons(Persons* persons);
 // How a person's hive was reached.
 enum class HiveReach {
   kLoggedOn,     // loaded under HKEY_USERS\<SID>
-  kFromFile,     // loaded privately from the profile's NTUSER.DAT
+  kFromFile,     // loaded from the profile's NTUSER.DAT for this run
   kMissing,      // no profile folder, no hive file: nobody to change
   kUnreachable,  // there, but it could not be loaded or read
 };
@@ -53,10 +51,16 @@ enum class HiveReach {
 class UserHive {
  public:
   // Reaches the hive of |sid|: under HKEY_USERS when it is loaded there,
-  // else the NTUSER.DAT in the folder that ProfileList names, loaded with
-  // |load_app_key| (none: unreachable) with |access|. A hive whose root
-  // cannot be read counts as unreachable, as Wine's private hives do.
-  UserHive(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win::REGSAM access);
+  // else the NTUSER.DAT in the folder that ProfileList names, loaded as
+  // HKEY_USERS\<sid> with |privileges| enabled. A hive whose root cannot be
+  // read counts as unreachable.
+  UserHive(const char16_t* sid, HivePrivileges& privileges);
+  UserHive(const UserHive&) = delete;
+  UserHive& operator=(const UserHive&) = delete;
+  // Closes the root, then unloads the hive if this loaded it, also when
+  // the work in it failed. An unload that fails leaves the hive loaded and
+  // is told in the installer's log.
+  ~UserHive() = default;
 
   HiveReach reach() const { return reach_; }
   // The hive's root key; null unless kLoggedOn or kFromFile.
@@ -68,15 +72,38 @@ class UserHive {
   // The call that could not be done and its error, for kUnreachable.
   const char* failed_call() const { return failed_call_; }
   win::LONG error() const { return error_; }
+  // Whether being unreachable is no failure of the run: another process
+  // holds the hive, or the account may not load hives at all.
+  bool excused() const { return excused_; }
 
  private:
-  void OpenFile(const char16_t* sid, win::RegLoadAppKeyWFn load_app_key, win::REGSAM access);
+  // Unloads HKEY_USERS\<sid> once armed, when it goes: also when
+  // constructing the hive throws after the load.
+  class Unloader {
+   public:
+    Unloader() = default;
+    Unloader(const Unloader&) = delete;
+    Unloader& operator=(const Unloader&) = delete;
+    ~Unloader();
+    void Arm(const char16_t* sid) { sid_ = sid; }
+    bool armed() const { return sid_ != nullptr; }
+
+   private:
+    const char16_t* sid_ = nullptr;
+  };
+
+  void OpenFile(HivePrivileges& privileges);
   void Unreachable(const char* call, win::LONG error);
 
   HiveReach reach_ = HiveReach::kMissing;
-  std::unique_ptr<RegKeyW> root_;
+  WideStr sid_;
   WideStr name_;
   WideStr file_;
+  bool excused_ = false;
+  // Before root_, which is closed first: no hive unloads while a handle
+  // into it is open.
+  Unloader unloader_;
+  std::unique_ptr<RegKeyW> root_;
   const char* failed_call_ = nullptr;
   win::LONG error_ = win::ERROR_SUCCESS;
 };

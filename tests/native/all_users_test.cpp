@@ -1,8 +1,10 @@
 // Deployment as the system account with the all-users request: the machine,
 // then every person who has a profile, logged on or not. Each person's own
 // settings keys are switched and put back exactly; nobody gets a copy; a
-// profile that cannot be reached is named in the log and does not fail the
-// run; anything that fails inside a hive that was reached does.
+// hive that is not loaded is loaded below HKEY_USERS for the run and
+// unloaded after it; a profile that cannot be reached is named in the log,
+// and fails the run unless another process holds it or no hive may be
+// loaded; anything that fails inside a hive that was reached does.
 #include <algorithm>
 #include <string>
 
@@ -118,6 +120,8 @@ class AllUsersTest : public ::testing::TestWithParam<emu::Machine> {
   void TearDown() override {
     EXPECT_EQ(emu::OpenHandleCount(), 0u) << "a key or a hive was left open";
     EXPECT_EQ(emu::OpenProcessObjects(), 0u) << "a token or a SID text was left";
+    EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{}) << "a hive was left loaded";
+    EXPECT_EQ(emu::EnabledPrivileges(), std::vector<std::string>{}) << "the token was not put back";
   }
 
   // A new custom-action process of the system account on a machine that
@@ -150,15 +154,16 @@ class AllUsersTest : public ::testing::TestWithParam<emu::Machine> {
 TEST_P(AllUsersTest, EveryPersonsOwnSettingsAreSwitchedAndPutBackExactly) {
   StartAsSystem(kBefore);
   EXPECT_EQ(Run(true, kAllUsers), 0u);
-  // Each hive file is loaded once; Alice's is used where it is loaded, and
-  // the backup entry's is nobody's. Dan's is not there: loading it would
-  // have made an empty one.
-  EXPECT_EQ(CountCallsTo("RegLoadAppKeyW", "<C:\\Users\\bob\\NTUSER.DAT>"), 1u);
-  EXPECT_EQ(CountCallsTo("RegLoadAppKeyW", "<C:\\Users\\carol\\NTUSER.DAT>"), 1u);
-  EXPECT_EQ(CountCallsTo("RegLoadAppKeyW", "<C:\\Users\\alice\\NTUSER.DAT>"), 0u);
-  EXPECT_EQ(CountCallsTo("RegLoadAppKeyW", "<C:\\Users\\bob.old\\NTUSER.DAT>"), 0u);
+  // Each hive file is loaded once under its person's SID and unloaded
+  // again; Alice's is used where it is loaded, and the backup entry's is
+  // nobody's. Dan's is not there: loading it would have made an empty one.
+  for (const char* sid : {"HKU\\S-1-5-21-1-2-3-1002", "HKU\\S-1-12-1-11-22-33-44"}) {
+    EXPECT_EQ(CountCallsTo("RegLoadKeyW", sid), 1u) << sid;
+    EXPECT_EQ(CountCallsTo("RegUnLoadKeyW", sid), 1u) << sid;
+  }
+  EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 3u);  // Erin's is refused
   EXPECT_EQ(CountCallsTo("GetFileAttributesW", "<C:\\Users\\dan\\NTUSER.DAT>"), 1u);
-  EXPECT_EQ(CountCallsTo("RegLoadAppKeyW", "<C:\\Users\\dan\\NTUSER.DAT>"), 0u);
+  EXPECT_EQ(emu::CountCalls("AdjustTokenPrivileges"), 2u);  // enabled once, put back once
   EXPECT_EQ(emu::Dump(), Canonical(kInstalled));
 
   StartAsSystem(emu::Dump());
@@ -178,7 +183,7 @@ TEST_P(AllUsersTest, TheLogNamesEachPersonAndTheUnreachableHive) {
               "file=\"C:\\Users\\dan\\NTUSER.DAT\""));
   EXPECT_TRUE(
       HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1005\" "
-              "file=\"C:\\Users\\erin\\NTUSER.DAT\" call=RegLoadAppKeyW "
+              "file=\"C:\\Users\\erin\\NTUSER.DAT\" call=RegLoadKeyW "
               "error=ERROR_SHARING_VIOLATION (32)"));
   EXPECT_TRUE(
       HasLine("Skerrow: switched key=\"HKEY_USERS\\S-1-5-21-1-2-3-1001\\SOFTWARE\\Autodesk"
@@ -205,7 +210,7 @@ TEST_P(AllUsersTest, WithoutTheRequestNoOtherHiveIsTouched) {
     EXPECT_EQ(Run(true, data), 0u);
     EXPECT_EQ(WritesBelow("HKU"), 0u);
     EXPECT_EQ(WritesBelow("<"), 0u);
-    EXPECT_EQ(emu::CountCalls("RegLoadAppKeyW"), 0u);
+    EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 0u);
     EXPECT_EQ(emu::CountCalls("OpenProcessToken"), 0u);
     EXPECT_TRUE(LinesStarting("Skerrow: profile").empty());
     for (const std::string& line : emu::InstallerMessages()) {
@@ -227,7 +232,7 @@ TEST_P(AllUsersTest, RequestWithoutTheMachineLevelIsAPerUserRun) {
     EXPECT_EQ(WritesBelow("HKU"), 0u);
     EXPECT_EQ(WritesBelow("<"), 0u);
     EXPECT_EQ(WritesBelow("HKLM"), 0u);
-    EXPECT_EQ(emu::CountCalls("RegLoadAppKeyW"), 0u);
+    EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 0u);
     const std::vector<std::string> begin = LinesStarting("Skerrow: begin ");
     ASSERT_EQ(begin.size(), 1u);
     EXPECT_NE(begin[0].find(" all-users=not-honoured"), std::string::npos) << begin[0];
@@ -256,32 +261,82 @@ TEST_P(AllUsersTest, InstallingAccountsOwnHiveIsHandledOnce) {
   EXPECT_EQ(emu::Dump(), before);
 }
 
-// Where Windows lacks RegLoadAppKeyW, the persons who are not logged on are
-// unreachable; the others are done.
-TEST_P(AllUsersTest, WithoutRegLoadAppKeyOnlyLoggedOnPersonsAreReached) {
+// What stands in the way of loading a hive: the account may not (every
+// hive file is then unreachable, and the run does not fail for it), the
+// file is damaged (the run fails), the unload is refused (the work was
+// done; the hive stays loaded and the log says so).
+TEST_P(AllUsersTest, LoadingAndUnloadingThatIsRefusedIsTold) {
+  const char* const bob = "HKU\\S-1-5-21-1-2-3-1002";
   StartAsSystem(kBefore);
-  emu::SetRegLoadAppKeyExported(false);
+  emu::SetHivePrivilegesHeld(false);
   EXPECT_EQ(Run(true, kAllUsers), 0u);
-  EXPECT_EQ(WritesBelow("<"), 0u);
+  EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 0u);
   EXPECT_GT(WritesBelow("HKU\\S-1-5-21-1-2-3-1001\\"), 0u);
   EXPECT_TRUE(
       HasLine("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
-              "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=GetProcAddress "
-              "error=ERROR_PROC_NOT_FOUND (127)"));
-  const std::vector<std::string> end = LinesStarting("Skerrow: end ");
+              "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=AdjustTokenPrivileges "
+              "error=ERROR_NOT_ALL_ASSIGNED (1300)"));
+  std::vector<std::string> end = LinesStarting("Skerrow: end ");
   ASSERT_EQ(end.size(), 1u);
-  // Dan's profile has no hive file, whether or not one could be loaded.
-  EXPECT_NE(end[0].find(" profiles=1 unreachable=3"), std::string::npos) << end[0];
+  EXPECT_NE(end[0].find(" failures=0 profiles=1 unreachable=3"), std::string::npos) << end[0];
+
+  StartAsSystem(kBefore);
+  emu::RefuseHiveFile(u"C:\\Users\\bob\\NTUSER.DAT", win::ERROR_BADDB);
+  EXPECT_EQ(Run(true, kAllUsers), win::ERROR_INSTALL_FAILURE);
+  EXPECT_EQ(WritesBelow(bob), 0u);
+  EXPECT_EQ(LinesStarting("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" "
+                          "file=\"C:\\Users\\bob\\NTUSER.DAT\" call=RegLoadKeyW "
+                          "error=ERROR_BADDB (1009)")
+                .size(),
+            1u);
+  EXPECT_EQ(CountCallsTo("RegUnLoadKeyW", "HKU\\S-1-12-1-11-22-33-44"), 1u);  // Carol's was done
+
+  StartAsSystem(kBefore);
+  emu::FailNthCallOf("RegUnLoadKeyW", 2, win::ERROR_ACCESS_DENIED);  // Carol's comes first
+  EXPECT_EQ(Run(true, kAllUsers), 0u);
+  EXPECT_TRUE(
+      HasLine("Skerrow: profile-unload-failed sid=\"S-1-5-21-1-2-3-1002\" call=RegUnLoadKeyW "
+              "error=ERROR_ACCESS_DENIED (5)"));
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
+  emu::Reset();
+}
+
+// A run that dies while a hive is loaded leaves it loaded under the SID:
+// the next run finds it there, works in it as in any loaded hive, and
+// leaves it loaded, as it leaves every hive it did not load.
+TEST_P(AllUsersTest, HiveLeftLoadedByADeadRunIsWorkedInWhereItIs) {
+  const std::string installed = Canonical(kInstalled);
+  const std::string before = Canonical(kBefore);
+  StartAsSystem(kBefore);
+  EXPECT_EQ(Run(true, kAllUsers), 0u);
+  std::size_t load = 0;
+  for (std::size_t i = 0; i < emu::Calls().size() && load == 0; ++i) {
+    const emu::Call& call = emu::Calls()[i];
+    if (call.function == "RegLoadKeyW" && call.path == "HKU\\S-1-5-21-1-2-3-1002") load = i + 1;
+  }
+  ASSERT_NE(load, 0u);
+  StartAsSystem(kBefore);
+  emu::DieAfterCall(load);
+  EXPECT_EQ(Run(true, kAllUsers), win::ERROR_INSTALL_FAILURE);
+  emu::ClearFaults();
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
+  EXPECT_EQ(Run(true, kAllUsers), 0u);
+  EXPECT_TRUE(HasLine("Skerrow: profile sid=\"S-1-5-21-1-2-3-1002\" hive=logged-on"));
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
+  EXPECT_EQ(emu::Dump(), installed);
+  EXPECT_EQ(Run(false, kAllUsers), 0u);
+  EXPECT_EQ(emu::Dump(), before);
+  emu::Reset();
 }
 
 // What says nothing of whether Bob has a hive makes him unreachable, named
-// with the call and its error, never "missing": his profile folder that
-// could not be read or expanded, his hive that loads but cannot be read
-// (Wine's private hives are so).
+// with the call and its error, never "missing", and fails the run: his
+// profile folder that could not be read or expanded, his hive that loads
+// but cannot be read.
 TEST_P(AllUsersTest, ProfileThatCannotBeLookedAtIsUnreachable) {
   const std::string entry =
       "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-1-2-3-1002";
-  const std::string hive = "<C:\\Users\\bob\\NTUSER.DAT>";
+  const std::string hive = "HKU\\S-1-5-21-1-2-3-1002";
   const struct {
     const char* function;
     std::string after;  // the first call of |function| from the first call here
@@ -309,7 +364,7 @@ TEST_P(AllUsersTest, ProfileThatCannotBeLookedAtIsUnreachable) {
 
     StartAsSystem(kBefore);
     emu::FailNthCall(position, row.error);
-    EXPECT_EQ(Run(true, kAllUsers), 0u) << row.function;
+    EXPECT_EQ(Run(true, kAllUsers), win::ERROR_INSTALL_FAILURE) << row.function;
     EXPECT_EQ(WritesBelow(hive), 0u) << row.function;
     const std::vector<std::string> bob =
         LinesStarting("Skerrow: profile-unreachable sid=\"S-1-5-21-1-2-3-1002\" ");
@@ -332,7 +387,7 @@ TEST_P(AllUsersTest, FailureInsideAReachedHiveFailsTheRun) {
       << failed[0];
   EXPECT_NE(failed[0].find("error=ERROR_ACCESS_DENIED (5)"), std::string::npos) << failed[0];
   // Bob was still done.
-  EXPECT_GT(WritesBelow("<C:\\Users\\bob\\NTUSER.DAT>"), 0u);
+  EXPECT_GT(WritesBelow("HKU\\S-1-5-21-1-2-3-1002"), 0u);
 }
 
 // Not knowing who the people are, or who is installing, is a failure: the
@@ -364,7 +419,8 @@ HKLM\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   InfoCenterOn = dword:1
 )");
   EXPECT_EQ(Run(true, kAllUsers), 0u);
-  EXPECT_EQ(emu::CountCalls("RegLoadAppKeyW"), 0u);
+  EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 0u);
+  EXPECT_EQ(emu::CountCalls("AdjustTokenPrivileges"), 0u);
 }
 
 // A person who once installed per user has marked copies and records below

@@ -1,5 +1,5 @@
-// Hive files that are not loaded, opened through advapi32's RegLoadAppKeyW
-// as the engine finds it at run time, and written back to.
+// Hive files, loaded below HKEY_USERS with RegLoadKeyW and given back with
+// RegUnLoadKeyW, with the privileges both take.
 #include <stdexcept>
 
 #include "native/emulation_fixture.h"
@@ -9,170 +9,211 @@ namespace {
 using registry_test::Create;
 using registry_test::Open;
 using registry_test::Probe;
-using registry_test::SubKeys;
 
-constexpr win::DWORD kProcessAppKey = 1;  // REG_PROCESS_APPKEY
 const char16_t kBob[] = u"C:\\Users\\bob\\NTUSER.DAT";
+const char16_t kBobsSid[] = u"S-1-5-21-1-2-3-1002";
 const char kBobHive[] =
     "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Autodesk\n"
     "  v = dword:1\n";
-
-win::RegLoadAppKeyWFn LoadAppKeyFunction() {
-  return reinterpret_cast<win::RegLoadAppKeyWFn>(
-      win::GetProcAddress(win::GetModuleHandleW(u"ADVAPI32"), "RegLoadAppKeyW"));
-}
 
 class EmulationHiveFilesTest : public EmulationTest {
  protected:
   void SetUp() override {
     Start(kBobHive);
-    load_ = LoadAppKeyFunction();
-    ASSERT_NE(load_, nullptr);
+    ASSERT_TRUE(EnablePrivileges());
     emu::ClearCalls();
   }
-  win::LONG LoadHive(const char16_t* file, ScopedKey* key, win::REGSAM access = win::KEY_ALL_ACCESS,
-                     win::DWORD options = 0, win::DWORD reserved = 0) {
-    return load_(file, key->Receive(), access, options, reserved);
-  }
 
-  win::RegLoadAppKeyWFn load_ = nullptr;
+  // Enables both hive privileges, as an administrator's process can.
+  static bool EnablePrivileges() {
+    win::HANDLE token = nullptr;
+    if (!win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_ADJUST_PRIVILEGES, &token)) {
+      return false;
+    }
+    win::TOKEN_PRIVILEGES wanted = {};
+    wanted.PrivilegeCount = 2;
+    bool found =
+        win::LookupPrivilegeValueW(nullptr, u"SeBackupPrivilege", &wanted.Privileges[0].Luid) &&
+        win::LookupPrivilegeValueW(nullptr, u"SeRestorePrivilege", &wanted.Privileges[1].Luid);
+    wanted.Privileges[0].Attributes = wanted.Privileges[1].Attributes = win::SE_PRIVILEGE_ENABLED;
+    const bool adjusted = found &&
+                          win::AdjustTokenPrivileges(token, 0, &wanted, 0, nullptr, nullptr) &&
+                          win::GetLastError() == static_cast<win::DWORD>(win::ERROR_SUCCESS);
+    win::CloseHandle(token);
+    return adjusted;
+  }
 };
 
-TEST_F(EmulationHiveFilesTest, RegLoadAppKeyIsFoundThroughAdvapi32UnlessMissing) {
-  win::HMODULE advapi32 = win::GetModuleHandleW(u"advapi32.dll");
-  EXPECT_NE(advapi32, nullptr);
-  EXPECT_EQ(win::GetModuleHandleW(u"ADVAPI32.DLL"), advapi32);
-  EXPECT_EQ(win::GetProcAddress(advapi32, "RegLoadAppKeyW"), reinterpret_cast<win::FARPROC>(load_));
-  EXPECT_EQ(win::GetProcAddress(win::GetModuleHandleW(u"KERNEL32"), "RegLoadAppKeyW"), nullptr);
-  EXPECT_EQ(win::GetProcAddress(advapi32, "regloadappkeyw"), nullptr);  // export names are exact
-  emu::SetRegLoadAppKeyExported(false);
-  EXPECT_EQ(win::GetProcAddress(advapi32, "RegLoadAppKeyW"), nullptr);
-  emu::Reset();
-  EXPECT_NE(LoadAppKeyFunction(), nullptr);
-}
-
-TEST_F(EmulationHiveFilesTest, LoadGivesTheFilesRootWithTheAccessAsked) {
-  ScopedKey root;
-  ASSERT_EQ(LoadHive(u"c:\\users\\BOB\\ntuser.dat", &root, win::KEY_READ, kProcessAppKey),
+TEST_F(EmulationHiveFilesTest, LoadedFileIsAHiveBelowUsersUntilUnloaded) {
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, u"c:\\users\\BOB\\ntuser.dat"),
             win::ERROR_SUCCESS);
-  ASSERT_NE(root.get(), nullptr);
-  EXPECT_EQ(emu::OpenHandleCount(), 1u);
-  const emu::Call& load = emu::Calls().back();
-  EXPECT_EQ(load.function, "RegLoadAppKeyW");
-  EXPECT_EQ(load.path, "<C:\\Users\\bob\\NTUSER.DAT>");  // the stored spelling
-  EXPECT_EQ(load.access, win::KEY_READ);
-  EXPECT_EQ(load.result, win::ERROR_SUCCESS);
-
-  EXPECT_EQ(SubKeys(root.get()), std::vector<std::u16string>{u"Software"});
-  EXPECT_EQ(registry_test::SetDword(root.get(), u"x", 1), win::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(emu::Calls().back().path, "HKU\\S-1-5-21-1-2-3-1002");
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
   ScopedKey key;
-  ASSERT_EQ(Open(root.get(), u"software\\autodesk", &key, win::KEY_READ), win::ERROR_SUCCESS);
-  EXPECT_EQ(emu::Calls().back().path, "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Autodesk");
-  win::DWORD value = 0;
-  win::DWORD size = sizeof value;
-  EXPECT_EQ(win::RegQueryValueExW(key.get(), u"v", nullptr, nullptr,
-                                  reinterpret_cast<win::BYTE*>(&value), &size),
+  ASSERT_EQ(Open(win::HKEY_USERS, u"S-1-5-21-1-2-3-1002\\software\\autodesk", &key),
             win::ERROR_SUCCESS);
-  EXPECT_EQ(value, 1u);
-  EXPECT_EQ(win::RegDeleteKeyW(root.get(), u""), win::ERROR_ACCESS_DENIED);  // a hive's root
-  key.Close();
-  EXPECT_EQ(root.Close(), win::ERROR_SUCCESS);
-  EXPECT_EQ(emu::OpenHandleCount(), 0u);
-}
-
-TEST_F(EmulationHiveFilesTest, MissingRefusedOrBadLoadsGiveNoHandle) {
-  win::HKEY raw = win::HKEY_USERS;
-  EXPECT_EQ(load_(u"C:\\Users\\eve\\NTUSER.DAT", &raw, win::KEY_READ, 0, 0),
-            win::ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(raw, nullptr);
-  EXPECT_EQ(emu::Calls().back().path, "<C:\\Users\\eve\\NTUSER.DAT>");
-
-  emu::RefuseHiveFile(u"c:\\users\\bob\\ntuser.dat", win::ERROR_SHARING_VIOLATION);
-  raw = win::HKEY_USERS;
-  EXPECT_EQ(load_(kBob, &raw, win::KEY_READ, 0, 0), win::ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(raw, nullptr);
-  ScopedKey root;
-  emu::RefuseHiveFile(u"C:\\Users\\eve\\NTUSER.DAT", win::ERROR_BADDB);
-  EXPECT_EQ(LoadHive(u"C:\\Users\\eve\\NTUSER.DAT", &root), win::ERROR_BADDB);
-
-  emu::Load("<D:\\other.dat>\n");
-  EXPECT_EQ(LoadHive(u"D:\\other.dat", &root, win::KEY_READ, 0, 1), win::ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(LoadHive(u"D:\\other.dat", &root, win::KEY_READ, 2), win::ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(root.get(), nullptr);
-  EXPECT_EQ(load_(nullptr, root.Receive(), win::KEY_READ, 0, 0), win::ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(load_(u"D:\\other.dat", nullptr, win::KEY_READ, 0, 0), win::ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(emu::OpenHandleCount(), 0u);
-  EXPECT_EQ(LoadHive(u"D:\\other.dat", &root, win::KEY_READ), win::ERROR_SUCCESS);
-}
-
-TEST_F(EmulationHiveFilesTest, WritesStayInTheFileAndEveryLoadSeesOneTree) {
-  ScopedKey first;
-  ScopedKey second;
-  ASSERT_EQ(LoadHive(kBob, &first), win::ERROR_SUCCESS);
-  ASSERT_EQ(LoadHive(u"C:\\USERS\\BOB\\NTUSER.DAT", &second, win::KEY_READ), win::ERROR_SUCCESS);
-  EXPECT_NE(first.get(), second.get());
-  EXPECT_EQ(emu::OpenHandleCount(), 2u);
+  EXPECT_EQ(emu::Calls().back().path, "HKU\\S-1-5-21-1-2-3-1002\\Software\\Autodesk");
   ScopedKey made;
-  ASSERT_EQ(Create(first.get(), u"Software\\Autodesk\\Made", &made), win::ERROR_SUCCESS);
+  ASSERT_EQ(Create(key.get(), u"Made", &made), win::ERROR_SUCCESS);
   ASSERT_EQ(registry_test::SetDword(made.get(), u"w", 2), win::ERROR_SUCCESS);
+  // While a handle into it is open, the hive stays.
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_ACCESS_DENIED);
+  key.Close();
+  EXPECT_EQ(win::RegDeleteKeyW(made.get(), u""), win::ERROR_SUCCESS);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_ACCESS_DENIED);
   made.Close();
-  EXPECT_EQ(Probe(second.get(), u"Software\\Autodesk\\Made"), win::ERROR_SUCCESS);
-  first.Close();
-  second.Close();
-
-  EXPECT_EQ(emu::Dump(),
-            "HKCU\n"
-            "HKCU\\Software\n"
-            "HKLM\n"
-            "HKLM\\SOFTWARE\n"
-            "<C:\\Users\\bob\\NTUSER.DAT>\n"
-            "<C:\\Users\\bob\\NTUSER.DAT>\\Software\n"
-            "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Autodesk\n"
-            "  v = dword:0x1\n"
-            "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Autodesk\\Made\n"
-            "  w = dword:0x2\n");
-  // Loaded again later, the hive holds what was written.
-  ASSERT_EQ(LoadHive(kBob, &first, win::KEY_READ), win::ERROR_SUCCESS);
-  EXPECT_EQ(Probe(first.get(), u"Software\\Autodesk\\Made"), win::ERROR_SUCCESS);
+  ASSERT_EQ(Create(win::HKEY_USERS, u"S-1-5-21-1-2-3-1002\\Software\\Kept", &made),
+            win::ERROR_SUCCESS);
+  made.Close();
+  // Listed as its file all the while, as Windows writes it back.
+  const std::string written =
+      "HKCU\n"
+      "HKCU\\Software\n"
+      "HKLM\n"
+      "HKLM\\SOFTWARE\n"
+      "<C:\\Users\\bob\\NTUSER.DAT>\n"
+      "<C:\\Users\\bob\\NTUSER.DAT>\\Software\n"
+      "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Autodesk\n"
+      "  v = dword:0x1\n"
+      "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Kept\n";
+  EXPECT_EQ(emu::Dump(), written);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"s-1-5-21-1-2-3-1002"), win::ERROR_SUCCESS);
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{});
+  EXPECT_EQ(Probe(win::HKEY_USERS, kBobsSid), win::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(emu::Dump(), written);
+  // Loaded again, under another name, it holds what was written.
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, u"Bob", kBob), win::ERROR_SUCCESS);
+  EXPECT_EQ(Probe(win::HKEY_USERS, u"Bob\\Software\\Kept"), win::ERROR_SUCCESS);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"Bob"), win::ERROR_SUCCESS);
 }
 
-TEST_F(EmulationHiveFilesTest, NothingInAHiveFileIsRedirectedOnWow64) {
+TEST_F(EmulationHiveFilesTest, LoadsAndUnloadsThatAreRefused) {
+  emu::Load("HKU\\S-1-5-21-1-2-3-1001\\Software\n");
+  emu::RefuseHiveFile(u"C:\\Users\\erin\\NTUSER.DAT", win::ERROR_SHARING_VIOLATION);
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SUCCESS);
+  const struct {
+    const char16_t* name;
+    const char16_t* file;
+    win::LONG error;
+  } loads[] = {
+      {u"Other", kBob, win::ERROR_SHARING_VIOLATION},                        // the file is in use
+      {u"S-1-5-21-1-2-3-1001", u"D:\\x.dat", win::ERROR_SHARING_VIOLATION},  // so is the name
+      {u"Erin", u"C:\\Users\\erin\\NTUSER.DAT", win::ERROR_SHARING_VIOLATION},
+      {u"A\\B", u"D:\\x.dat", win::ERROR_INVALID_PARAMETER},
+      {u"", u"D:\\x.dat", win::ERROR_INVALID_PARAMETER},
+      {nullptr, u"D:\\x.dat", win::ERROR_INVALID_PARAMETER},
+      {u"X", nullptr, win::ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& row : loads) {
+    EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, row.name, row.file), row.error)
+        << "row " << (&row - loads);
+  }
+  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_LOCAL_MACHINE, u"X", u"D:\\x.dat"),
+            win::ERROR_INVALID_PARAMETER);
+  // A logon's hive is no loaded file's; a name that is not there, nothing.
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"S-1-5-21-1-2-3-1001"), win::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"S-1-5-21-0-0-0-1000"), win::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"Nobody"), win::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
+
+  // A missing file is made, empty, as Windows makes it.
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, u"New", u"D:\\new.dat"), win::ERROR_SUCCESS);
+  EXPECT_EQ(emu::LoadedHives(), (std::vector<std::string>{"New", "S-1-5-21-1-2-3-1002"}));
+  EXPECT_NE(win::GetFileAttributesW(u"D:\\new.dat"), win::INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EmulationHiveFilesTest, LoadAndUnloadTakeBothPrivilegesEnabled) {
+  const auto disable = [](const char16_t* name) {
+    win::HANDLE token = nullptr;
+    ASSERT_TRUE(
+        win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_ADJUST_PRIVILEGES, &token));
+    win::TOKEN_PRIVILEGES change = {};
+    change.PrivilegeCount = 1;
+    ASSERT_TRUE(win::LookupPrivilegeValueW(nullptr, name, &change.Privileges[0].Luid));
+    win::TOKEN_PRIVILEGES previous = {};
+    win::DWORD length = 0;
+    ASSERT_TRUE(win::AdjustTokenPrivileges(token, 0, &change, sizeof previous, &previous, &length));
+    EXPECT_EQ(previous.PrivilegeCount, 1u);  // what changed, as it was
+    EXPECT_EQ(previous.Privileges[0].Attributes, win::SE_PRIVILEGE_ENABLED);
+    win::CloseHandle(token);
+  };
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SUCCESS);
+  disable(u"SeBackupPrivilege");
+  EXPECT_EQ(emu::EnabledPrivileges(), std::vector<std::string>{"SeRestorePrivilege"});
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_PRIVILEGE_NOT_HELD);
+  ASSERT_TRUE(EnablePrivileges());
+  disable(u"SeRestorePrivilege");
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_PRIVILEGE_NOT_HELD);
+  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, u"New", u"D:\\new.dat"),
+            win::ERROR_PRIVILEGE_NOT_HELD);
+  ASSERT_TRUE(EnablePrivileges());
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_SUCCESS);
+
+  // A standard user's token holds neither: enabling them is not all
+  // assigned, and nothing changes.
+  emu::SetHivePrivilegesHeld(false);
+  EXPECT_FALSE(EnablePrivileges());
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_NOT_ALL_ASSIGNED));
+  EXPECT_EQ(emu::EnabledPrivileges(), std::vector<std::string>{});
+  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_PRIVILEGE_NOT_HELD);
+  emu::Reset(emu::Machine::Windows32, emu::User::Standard);
+  EXPECT_FALSE(EnablePrivileges());
+  emu::Reset();
+  EXPECT_TRUE(EnablePrivileges());
+}
+
+TEST_F(EmulationHiveFilesTest, PrivilegeCallsRefuseWhatWindowsRefuses) {
+  win::LUID luid = {};
+  EXPECT_FALSE(win::LookupPrivilegeValueW(nullptr, u"SeDebugPrivilegeX", &luid));
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_NO_SUCH_PRIVILEGE));
+  ASSERT_TRUE(win::LookupPrivilegeValueW(nullptr, u"SeRestorePrivilege", &luid));
+  win::HANDLE token = nullptr;
+  ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_QUERY, &token));
+  win::TOKEN_PRIVILEGES change = {1, {{luid, 0}}};
+  EXPECT_FALSE(win::AdjustTokenPrivileges(token, 0, &change, 0, nullptr, nullptr));
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_ACCESS_DENIED));
+  win::CloseHandle(token);
+  EXPECT_FALSE(win::AdjustTokenPrivileges(token, 0, &change, 0, nullptr, nullptr));
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_INVALID_HANDLE));
+  ASSERT_TRUE(
+      win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_ADJUST_PRIVILEGES, &token));
+  win::TOKEN_PRIVILEGES previous = {};
+  win::DWORD length = 0;
+  EXPECT_FALSE(win::AdjustTokenPrivileges(token, 0, &change, 4, &previous, &length));
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(emu::EnabledPrivileges(),
+            (std::vector<std::string>{"SeBackupPrivilege", "SeRestorePrivilege"}));
+  win::CloseHandle(token);
+}
+
+TEST_F(EmulationHiveFilesTest, InjectedFaultsHitTheLoadAndTheUnload) {
+  emu::FailNthCallOf("RegLoadKeyW", 1, win::ERROR_BADDB);
+  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_BADDB);
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{});
+  emu::FailPath("HKU\\s-1-5-21-1-2-3-1002", win::ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SHARING_VIOLATION);
+  emu::ClearFaults();
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SUCCESS);
+  emu::FailNthCallOf("RegUnLoadKeyW", 1, win::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_ACCESS_DENIED);
+  emu::DieAfterCall(0);
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), emu::kDeadProcessError);
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
+  emu::ClearFaults();
+  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_SUCCESS);
+}
+
+TEST_F(EmulationHiveFilesTest, NothingInALoadedHiveIsRedirectedOnWow64) {
   Start(std::string(kBobHive), emu::Machine::Wow64);
-  ScopedKey root;
-  ASSERT_EQ(LoadHive(kBob, &root, win::KEY_ALL_ACCESS | win::KEY_WOW64_32KEY), win::ERROR_SUCCESS);
+  ASSERT_TRUE(EnablePrivileges());
+  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SUCCESS);
   for (win::REGSAM view : {0u, win::KEY_WOW64_32KEY, win::KEY_WOW64_64KEY}) {
     ScopedKey key;
-    ASSERT_EQ(Create(root.get(), u"Software\\Autodesk\\Made", &key, win::KEY_ALL_ACCESS | view),
+    ASSERT_EQ(Create(win::HKEY_USERS, u"S-1-5-21-1-2-3-1002\\Software\\Autodesk\\Made", &key,
+                     win::KEY_ALL_ACCESS | view),
               win::ERROR_SUCCESS);
-    EXPECT_EQ(emu::Calls().back().path, "<C:\\Users\\bob\\NTUSER.DAT>\\Software\\Autodesk\\Made");
+    EXPECT_EQ(emu::Calls().back().path, "HKU\\S-1-5-21-1-2-3-1002\\Software\\Autodesk\\Made");
   }
-}
-
-TEST_F(EmulationHiveFilesTest, InjectedFaultsHitTheLoad) {
-  win::HKEY raw = win::HKEY_USERS;
-  emu::FailNthCallOf("RegLoadAppKeyW", 1, win::ERROR_BADDB);
-  EXPECT_EQ(load_(kBob, &raw, win::KEY_READ, 0, 0), win::ERROR_BADDB);
-  EXPECT_EQ(raw, nullptr);
-  EXPECT_EQ(emu::Calls().back().result, win::ERROR_BADDB);
-
-  ScopedKey root;
-  emu::FailNthCall(1, win::ERROR_ACCESS_DENIED);
-  EXPECT_EQ(LoadHive(kBob, &root), win::ERROR_ACCESS_DENIED);
-
-  emu::FailPath("<c:\\users\\bob\\ntuser.dat>\\Software", win::ERROR_ACCESS_DENIED);
-  ASSERT_EQ(LoadHive(kBob, &root), win::ERROR_SUCCESS);
-  EXPECT_EQ(Probe(root.get(), u"Software"), win::ERROR_ACCESS_DENIED);
-  EXPECT_EQ(Probe(root.get(), u"Software\\Autodesk"), win::ERROR_SUCCESS);
-  root.Close();
-  emu::FailPath("<c:\\users\\bob\\ntuser.dat>", win::ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(LoadHive(kBob, &root), win::ERROR_SHARING_VIOLATION);
-  emu::ClearFaults();
-
-  emu::DieAfterCall(0);
-  EXPECT_EQ(LoadHive(kBob, &root), emu::kDeadProcessError);
-  EXPECT_EQ(root.get(), nullptr);
-  emu::ClearFaults();
-  EXPECT_EQ(emu::OpenHandleCount(), 0u);
 }
 
 // Beyond what the conformance suite asks of every Windows: hive files by
@@ -235,10 +276,8 @@ TEST_F(EmulationHiveFilesTest, ResetForgetsFilesFoldersAndRefusals) {
   emu::AddFolder(u"C:\\Windows");
   emu::Reset();
   EXPECT_EQ(win::GetFileAttributesW(u"C:\\Windows"), win::INVALID_FILE_ATTRIBUTES);
-  emu::Load("<D:\\new.dat>\n");
-  ScopedKey root;
-  EXPECT_EQ(LoadHive(kBob, &root), win::ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(LoadHive(u"D:\\new.dat", &root), win::ERROR_SUCCESS);
+  EXPECT_EQ(win::GetFileAttributesW(kBob), win::INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(emu::EnabledPrivileges(), std::vector<std::string>{});
 }
 
 TEST_F(EmulationHiveFilesTest, MalformedRootsThrow) {

@@ -20,10 +20,10 @@ namespace {
 
 using engine_test::StartProcess;
 using registry_diff::ErrorFor;
+using registry_diff::HiveHeldElsewhere;
 using registry_diff::Losses;
 using registry_diff::OwnLeftovers;
 using registry_diff::Parse;
-using registry_diff::ReachesPersonsHive;
 using registry_diff::Registry;
 
 constexpr win::MSIHANDLE kInstall = 1;
@@ -35,17 +35,14 @@ struct Fault {
   // The open of HKLM\SOFTWARE that asks whether the machine may be
   // written: its ERROR_ACCESS_DENIED is an answer, not a failure.
   bool write_probe = false;
-  // A call that reaches another person's hive: failing, it makes the hive
-  // unreachable, which the log names and the run does not fail for.
-  bool reaches_hive = false;
 
   // Whether the run can rightly report success having done less than a
   // clean run: "not found" makes a key look absent, a refused write probe
-  // makes the run a per-user one, and a hive that cannot be reached is
-  // left alone.
+  // makes the run a per-user one, and a hive that another process holds
+  // is left to it.
   bool ChangesWhatIsThere() const {
     return error == win::ERROR_FILE_NOT_FOUND ||
-           (write_probe && error == win::ERROR_ACCESS_DENIED) || reaches_hive;
+           (write_probe && error == win::ERROR_ACCESS_DENIED) || HiveHeldElsewhere(function, error);
   }
 };
 
@@ -62,10 +59,12 @@ std::vector<Fault> FaultsOf(const std::vector<emu::Call>& calls) {
     const bool write_probe =
         function == "RegOpenKeyExW" && calls[i].access == win::KEY_ALL_ACCESS &&
         (calls[i].path == "HKLM\\SOFTWARE" || calls[i].path == "HKLM\\SOFTWARE\\Wow6432Node");
-    const bool hive = ReachesPersonsHive(calls[i].function, calls[i].path);
-    faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe, hive});
-    if (function == "RegOpenKeyExW" || function == "RegLoadAppKeyW") {
-      faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe, hive});
+    faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe});
+    if (function == "RegOpenKeyExW") {
+      faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe});
+    }
+    if (function == "RegLoadKeyW") {
+      faults.push_back(Fault{i + 1, win::ERROR_SHARING_VIOLATION, function, write_probe});
     }
   }
   return faults;
@@ -77,6 +76,7 @@ using machine_scenarios::Scenario;
 struct Outcome {
   win::UINT result = 0;
   std::size_t open_handles = 0;
+  std::size_t loaded_hives = 0;  // left loaded by the run
   std::string dump;
   std::vector<emu::Call> calls;
 };
@@ -100,6 +100,7 @@ class FaultPositionsTest : public ::testing::TestWithParam<Scenario> {
     emu::FailAllocationsFrom(0);
     emu::ClearFaults();
     outcome.open_handles = emu::OpenHandleCount();
+    outcome.loaded_hives = emu::LoadedHives().size();
     if (fault.call == 0 && allocation == 0) outcome.calls = emu::Calls();  // a clean run's
     outcome.dump = emu::Dump();
     return outcome;
@@ -162,6 +163,7 @@ TEST_P(FaultPositionsTest, FailedInstallThenCleanUninstallLosesNothing) {
     const Outcome cleaned = Run(false, faulted.dump);
     const std::string where = Describe("Install", fault);
     EXPECT_EQ(faulted.open_handles, 0u) << where;
+    EXPECT_EQ(faulted.loaded_hives, fault.function == "RegUnLoadKeyW" ? 1u : 0u) << where;
     EXPECT_EQ(cleaned.result, 0u) << where;
     // A run that did less than a clean one must say so.
     if (faulted.dump != installed_.dump && !fault.ChangesWhatIsThere()) {
@@ -191,6 +193,7 @@ TEST_P(FaultPositionsTest, FailedUninstallThenRetryGivesOneCleanUninstall) {
     const Outcome retried = Run(false, faulted.dump);
     const std::string where = Describe("Uninstall", fault);
     EXPECT_EQ(faulted.open_handles, 0u) << where;
+    EXPECT_EQ(faulted.loaded_hives, fault.function == "RegUnLoadKeyW" ? 1u : 0u) << where;
     EXPECT_EQ(retried.result, 0u) << where;
     if (faulted.dump != restored_.dump && !fault.ChangesWhatIsThere()) {
       EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where << " reported success";
@@ -225,6 +228,7 @@ TEST_P(FaultPositionsTest, EveryAllocationFailureIsReportedAndRepaired) {
                                 std::to_string(allocation);
       EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where;
       EXPECT_EQ(faulted.open_handles, 0u) << where;
+      EXPECT_EQ(faulted.loaded_hives, 0u) << where;
       const Outcome cleaned = Run(false, faulted.dump);
       EXPECT_EQ(cleaned.result, 0u) << where;
       if (install) {

@@ -192,9 +192,9 @@ TEST_F(StatusAllUsersTest, EveryOtherPersonOnceHowTheHiveWasReached) {
   EXPECT_EQ(carol.reach, HiveReach::kMissing);
   EXPECT_TRUE(carol.rows.empty());
 
-  // Bob's hive file was loaded once, for reading only; Carol's is not
-  // there, and loading it would have created it.
-  EXPECT_EQ(emu::CountCalls("RegLoadAppKeyW"), 1u);
+  // Bob's hive file was loaded once; Carol's is not there, and loading it
+  // would have created it.
+  EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 1u);
 
   // The machine's and HKEY_CURRENT_USER's summary stays theirs alone.
   EXPECT_EQ(SummaryLine(Summarise(report)),
@@ -240,7 +240,7 @@ HKCU\Software\Autodesk\AutoCAD\R18.0\ACAD-8001:409\InfoCenter
   const StatusReport report = ReadUnchanged(StatusScope::kAllUsers);
   EXPECT_TRUE(report.profiles.empty());
   EXPECT_EQ(report.rows.size(), 1u);
-  EXPECT_EQ(emu::CountCalls("RegLoadAppKeyW"), 0u);
+  EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 0u);
   EXPECT_TRUE(Contains(StatusText(report), "\nNo other person has a profile on this machine.\n"))
       << StatusText(report);
   EXPECT_TRUE(Contains(StatusJson(report),
@@ -254,7 +254,7 @@ TEST_F(StatusAllUsersTest, WithoutAllUsersNoHiveButTheCurrentUsersIsOpened) {
   const StatusReport report = ReadUnchanged();
   EXPECT_FALSE(report.all_users);
   EXPECT_TRUE(report.profiles.empty());
-  EXPECT_EQ(emu::CountCalls("RegLoadAppKeyW"), 0u);
+  EXPECT_EQ(emu::CountCalls("RegLoadKeyW"), 0u);
   EXPECT_EQ(emu::CountCalls("OpenProcessToken"), 0u);
   const std::string json = StatusJson(report);
   EXPECT_FALSE(Contains(json, "\"profiles\"")) << json;
@@ -270,7 +270,7 @@ TEST_F(StatusAllUsersTest, AHiveInUseIsNamedWithTheCallAndItsError) {
   const ProfileStatus* bob = Profile(report, kBob);
   ASSERT_NE(bob, nullptr);
   EXPECT_EQ(bob->reach, HiveReach::kUnreachable);
-  EXPECT_EQ(std::string(bob->failed_call), "RegLoadAppKeyW");
+  EXPECT_EQ(std::string(bob->failed_call), "RegLoadKeyW");
   EXPECT_EQ(bob->error, win::ERROR_SHARING_VIOLATION);
   EXPECT_EQ(bob->file, kBobsHive);
   EXPECT_TRUE(bob->rows.empty());
@@ -284,7 +284,7 @@ TEST_F(StatusAllUsersTest, AHiveInUseIsNamedWithTheCallAndItsError) {
   EXPECT_EQ(check.settings_on, 0u);
   const std::string text = StatusText(report, &check);
   EXPECT_TRUE(Contains(text,
-                       "\nProfile S-1-5-21-0-0-0-1002: could not be reached, RegLoadAppKeyW "
+                       "\nProfile S-1-5-21-0-0-0-1002: could not be reached, RegLoadKeyW "
                        "failed with ERROR_SHARING_VIOLATION (32) for "
                        "C:\\Users\\bob\\NTUSER.DAT"))
       << text;
@@ -297,7 +297,7 @@ TEST_F(StatusAllUsersTest, AHiveInUseIsNamedWithTheCallAndItsError) {
   EXPECT_TRUE(JsonChecker(json).Valid()) << json;
   EXPECT_TRUE(Contains(json, "\"hive\": \"unreachable\"")) << json;
   EXPECT_TRUE(Contains(json,
-                       "\"failed_call\": \"RegLoadAppKeyW\",\n"
+                       "\"failed_call\": \"RegLoadKeyW\",\n"
                        "      \"error\": {\"code\": 32, \"name\": "
                        "\"ERROR_SHARING_VIOLATION\"}"))
       << json;
@@ -308,15 +308,15 @@ TEST_F(StatusAllUsersTest, AHiveInUseIsNamedWithTheCallAndItsError) {
       << json;
 }
 
-TEST_F(StatusAllUsersTest, WithoutRegLoadAppKeyOnlyLoggedOnHivesAreRead) {
+TEST_F(StatusAllUsersTest, WithoutTheHivePrivilegesOnlyLoggedOnHivesAreRead) {
   emu::Load(kPeople);
-  emu::SetRegLoadAppKeyExported(false);
+  emu::SetHivePrivilegesHeld(false);
   const StatusReport report = ReadUnchanged(StatusScope::kAllUsers);
   ASSERT_EQ(report.profiles.size(), 3u);
   EXPECT_EQ(report.profiles[0].reach, HiveReach::kLoggedOn);
   EXPECT_EQ(report.profiles[1].reach, HiveReach::kUnreachable);
-  EXPECT_EQ(std::string(report.profiles[1].failed_call), "GetProcAddress");
-  EXPECT_EQ(report.profiles[1].error, win::ERROR_PROC_NOT_FOUND);
+  EXPECT_EQ(std::string(report.profiles[1].failed_call), "AdjustTokenPrivileges");
+  EXPECT_EQ(report.profiles[1].error, win::ERROR_NOT_ALL_ASSIGNED);
   EXPECT_FALSE(CheckStatus(report).passed());
 }
 

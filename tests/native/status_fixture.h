@@ -34,13 +34,15 @@ class StatusTest : public engine_test::EngineTest {
                   call.function.rfind("RegCreate", 0) != 0 &&
                   call.function.rfind("RegDelete", 0) != 0)
           << call.function << " " << call.path;
-      if (call.function == "RegOpenKeyExW" || call.function == "RegLoadAppKeyW") {
+      if (call.function == "RegOpenKeyExW") {
         EXPECT_EQ(call.access & ~win::KEY_WOW64_64KEY, win::KEY_READ)
             << call.function << " " << call.path;
       }
     }
     EXPECT_EQ(emu::OpenHandleCount(), 0u);
     EXPECT_EQ(emu::OpenProcessObjects(), 0u);
+    EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{});
+    EXPECT_EQ(emu::EnabledPrivileges(), std::vector<std::string>{});
     return report;
   }
 

@@ -100,18 +100,14 @@ inline win::LONG ErrorFor(const std::string& function) {
     return win::ERROR_ACCESS_DENIED;
   }
   if (function == "RegCloseKey") return win::ERROR_INVALID_HANDLE;
+  if (function == "RegLoadKeyW") return win::ERROR_BADDB;  // a damaged hive file
+  if (function == "RegUnLoadKeyW") return win::ERROR_ACCESS_DENIED;
   return win::ERROR_KEY_DELETED;  // queries and enumerations below a vanished key
 }
 
-// Whether a call of |function| on |path| loads or opens another person's
-// hive, or reads where its file is: failing, it makes that hive
-// unreachable, which the run names in its log and does not fail for.
-inline bool ReachesPersonsHive(const std::string& function, const std::string& path) {
-  if (function == "RegLoadAppKeyW") return true;
-  const bool hive_root = (path.rfind("HKU\\", 0) == 0 && path.find('\\', 4) == std::string::npos) ||
-                         (path.rfind("<", 0) == 0 && path.back() == '>');
-  const std::string profiles =
-      "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
-  return hive_root || (path.rfind(profiles, 0) == 0 && function != "RegEnumKeyExW");
+// Whether |function| failing with |error| rightly leaves a person's hive
+// alone without failing the run: another process holds the hive.
+inline bool HiveHeldElsewhere(const std::string& function, win::LONG error) {
+  return function == "RegLoadKeyW" && error == win::ERROR_SHARING_VIOLATION;
 }
 }  // namespace registry_diff

@@ -9,9 +9,9 @@
 #     125 MsiRecordSetStringW, nothing else;
 #   - imports from KERNEL32, ADVAPI32, msi.dll and msvcrt.dll only (no
 #     compiler runtime DLL), no delay-loaded or bound imports;
-#   - IsWow64Process and RegLoadAppKeyW not imported (they are looked up at
-#     run time, since 32-bit Windows XP before SP2 lacks the first and
-#     Windows XP the second), nor any function newer than Windows XP that
+#   - IsWow64Process not imported (it is looked up at run time, since 32-bit
+#     Windows XP before SP2 lacks it), nor RegLoadAppKeyW (Windows XP lacks
+#     it, and nothing uses it), nor any function newer than Windows XP that
 #     the compiler's runtime libraries are known to bring in.
 #
 # usage: check-dll-headers.sh DLL [OBJDUMP]

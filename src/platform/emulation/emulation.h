@@ -50,7 +50,8 @@ void Load(const std::string& text);
 
 // The whole registry in the Load format: HKCU, then HKLM, then the other
 // hives loaded under HKEY_USERS by SID and the hive files by name (these two
-// only where there are any, each sorted ignoring case), each key on its own
+// only where there are any, each sorted ignoring case; a hive file that
+// RegLoadKeyW loaded is listed as its file, as Windows would write it back), each key on its own
 // line followed by its values, keys and values in enumeration order. Every
 // key is listed, the roots and empty keys included. Data is written as
 // dword:0x2a (a four-byte REG_DWORD), sz: or expand_sz: (one line of text with
@@ -67,7 +68,8 @@ struct Call {
   // (names still missing as given); "" for no key or an unknown handle. Keys
   // of the process user's hive are "HKCU\\..." however they were reached,
   // those of other hives "HKU\\<SID>\\...", those of hive files
-  // "<FILE>\\..." (RegLoadAppKeyW addresses "<FILE>" itself).
+  // "<FILE>\\..." while it is not loaded (RegLoadKeyW and RegUnLoadKeyW
+  // address "HKU\\<name>").
   std::string path;
   win::REGSAM access;  // access mask given, 0 where the call takes none
   // The returned status; the function result where there is none (pointers:
@@ -87,7 +89,7 @@ std::size_t OpenHandleCount();
 // doing its work. FailPath makes every registry call that addresses the
 // physical key path (case-insensitive, spelled as in Call::path) fail.
 // Calls count as they are logged, so N can be read off Calls(). A failed open,
-// create or RegLoadAppKeyW writes NULL; calls without a status return their
+// or create writes NULL; calls without a status return their
 // failure value (NULL, FALSE, 0; LocalFree the memory it was given); a failed
 // RegCloseKey, CloseHandle or LocalFree closes or frees all the same;
 // GetCurrentProcess cannot fail.
@@ -136,16 +138,27 @@ void RefuseInstallerMessages(bool refuse);
 // lines: throws std::invalid_argument for a text that is no SID and where
 // another hive is already loaded for |sid|.
 void SetProcessUser(const std::u16string& sid);
-// Whether ADVAPI32 exports RegLoadAppKeyW (it does after Reset). It opens the
-// hive files of Load by name, ignoring case: a missing one gives
-// ERROR_FILE_NOT_FOUND. Loading a file twice gives two handles into one
-// tree, and writes through them stay in the file's tree, as Windows writes
-// the hive back.
-void SetRegLoadAppKeyExported(bool exported);
-// RegLoadAppKeyW refuses the hive file |file| with |error| from now on:
+// RegLoadKeyW(HKEY_USERS, name, file) loads the hive file |file| of Load
+// (names compared ignoring case; a missing one is made empty, as Windows
+// makes it) as HKEY_USERS\name, where its keys are reached as those of any
+// hive there; RegUnLoadKeyW gives the tree back to the file, as Windows
+// writes the hive back. Both need SeBackupPrivilege and SeRestorePrivilege
+// enabled (else ERROR_PRIVILEGE_NOT_HELD). A file or a name in use gives
+// ERROR_SHARING_VIOLATION; an unload while a handle into the hive is open,
+// or of a hive that no RegLoadKeyW loaded, ERROR_ACCESS_DENIED.
+// RefuseHiveFile makes RegLoadKeyW refuse |file| with |error| from now on:
 // ERROR_SHARING_VIOLATION for a hive another process has loaded,
 // ERROR_BADDB for a damaged one. Reset forgets it.
 void RefuseHiveFile(const std::u16string& file, win::LONG error);
+// The names below HKEY_USERS that RegLoadKeyW loaded and RegUnLoadKeyW has
+// not unloaded yet, sorted ignoring case.
+std::vector<std::string> LoadedHives();
+// Whether the process token holds SeBackupPrivilege and SeRestorePrivilege
+// (after Reset: for an administrator); both are disabled from here on until
+// AdjustTokenPrivileges enables them.
+void SetHivePrivilegesHeld(bool held);
+// The privileges enabled in the process token, sorted.
+std::vector<std::string> EnabledPrivileges();
 // The files GetFileAttributesW finds are the hive files of Load and
 // RefuseHiveFile; its folders are those that hold one and those added here
 // with the folders above them (names compared ignoring case). As on Windows,

@@ -1,5 +1,5 @@
-// Hive files that are not loaded, such as another account's NTUSER.DAT, and
-// advapi32's RegLoadAppKeyW, which opens them.
+// Hive files, such as another account's NTUSER.DAT, and advapi32's
+// RegLoadKeyW and RegUnLoadKeyW, which load them below HKEY_USERS.
 #pragma once
 
 #include <string>
@@ -8,15 +8,15 @@
 
 namespace emu::detail {
 
-// The root of hive file |file| (names compared ignoring case), named
-// "<FILE>" in the spelling first given; null where there is no such file.
+// The root of hive file |file| (names compared ignoring case); null where
+// there is no such file. It is named "<FILE>" in the spelling first given
+// while the file is not loaded, and after the SID while it is.
 Key* FindHiveFile(const std::u16string& file);
 // The same, made empty where missing.
 Key& HiveFile(const std::u16string& file);
-
-// RegLoadAppKeyW as GetProcAddress hands it out.
-win::LONG SKERROW_STDCALL EmulatedRegLoadAppKeyW(const char16_t* file, win::HKEY* result,
-                                                 win::REGSAM access, win::DWORD options,
-                                                 win::DWORD reserved);
+// Whether the root of a hive file is loaded below HKEY_USERS.
+bool IsLoadedHiveFile(const Key& root);
+// "<FILE>" for the root of a hive file, loaded or not.
+std::string HiveFileName(const Key& root);
 
 }  // namespace emu::detail

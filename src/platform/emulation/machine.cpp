@@ -3,6 +3,7 @@
 #include "platform/emulation/allocation_faults.h"
 #include "platform/emulation/call_log.h"
 #include "platform/emulation/machine_state.h"
+#include "platform/emulation/privileges.h"
 #include "platform/emulation/user_hives.h"
 
 namespace emu {
@@ -29,6 +30,8 @@ void Rebuild(MachineState& state, Machine machine, User user) {
   state.user = user;
   state.hklm = MakeRoot(u"HKLM");
   BuildUserHives(state);
+  // As Windows gives them to administrators only.
+  HoldHivePrivileges(state, user == User::Administrator);
   Key& software = AddChild(*state.hklm, u"SOFTWARE");
   if (machine == Machine::Wow64) AddChild(software, u"Wow6432Node");
   AddChild(*state.hkcu, u"Software");

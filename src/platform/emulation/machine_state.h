@@ -20,6 +20,13 @@ struct Handle {
   win::REGSAM granted = 0;  // rights the open granted
 };
 
+// A hive file loaded below HKEY_USERS: the file by folded name, and the
+// name its root has while it is not loaded.
+struct LoadedHive {
+  std::u16string file;
+  std::u16string root_name;
+};
+
 struct MachineState {
   Machine machine = Machine::Windows32;
   User user = User::Administrator;
@@ -35,7 +42,11 @@ struct MachineState {
   // Folders that AddFolder made, by folded name without a trailing
   // backslash; those that hold a hive file are there without it.
   std::set<std::u16string> folders;
-  bool is_reg_load_app_key_exported = true;
+  // RegLoadKeyW's hives by folded name below HKEY_USERS.
+  std::map<std::u16string, LoadedHive> loaded_hives;
+  // Privileges the process token holds, and those of them enabled.
+  std::set<std::u16string> held_privileges;
+  std::set<std::u16string> enabled_privileges;
   // Process token handles with the access they were opened with, and the
   // SID texts handed out and not freed yet.
   std::map<std::uintptr_t, win::DWORD> tokens;

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "platform/emulation/call_log.h"
-#include "platform/emulation/hive_files.h"
 #include "platform/emulation/key_tree.h"
 #include "platform/emulation/machine_state.h"
 
@@ -38,10 +37,6 @@ FARPROC Export(HMODULE module, const char* name) {
   if (module == emu::detail::Kernel32Module() && std::strcmp(name, "IsWow64Process") == 0 &&
       State().is_wow64_exported) {
     return reinterpret_cast<FARPROC>(&EmulatedIsWow64Process);
-  }
-  if (module == emu::detail::Advapi32Module() && std::strcmp(name, "RegLoadAppKeyW") == 0 &&
-      State().is_reg_load_app_key_exported) {
-    return reinterpret_cast<FARPROC>(&emu::detail::EmulatedRegLoadAppKeyW);
   }
   return nullptr;
 }

@@ -261,10 +261,12 @@ std::string Dump() {
   detail::DumpKey(*state.hklm, "HKLM", &out);
   for (const auto& entry : state.hku->children) {
     const detail::Key& hive = *entry.second;
-    if (&hive != state.hkcu.get()) detail::DumpKey(hive, detail::PhysicalPath(hive), &out);
+    if (&hive != state.hkcu.get() && state.loaded_hives.count(entry.first) == 0) {
+      detail::DumpKey(hive, detail::PhysicalPath(hive), &out);
+    }
   }
   for (const auto& entry : state.hive_files) {
-    detail::DumpKey(*entry.second, detail::PhysicalPath(*entry.second), &out);
+    detail::DumpKey(*entry.second, detail::HiveFileName(*entry.second), &out);
   }
   return out;
 }

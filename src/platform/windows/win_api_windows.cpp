@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <sddl.h>
 // clang-format on
+#include <cstddef>
 
 // Declared here rather than through <msi.h>: the import library binds them
 // to msi.dll by ordinal.
@@ -27,6 +28,11 @@ static_assert(sizeof(win::FILETIME) == sizeof(::FILETIME), "FILETIME layouts dif
 static_assert(sizeof(char16_t) == sizeof(wchar_t), "UTF-16 units differ");
 static_assert(sizeof(win::TOKEN_USER) == sizeof(::TOKEN_USER), "TOKEN_USER layouts differ");
 static_assert(win::TokenUser == ::TokenUser, "token information classes differ");
+static_assert(sizeof(win::LUID_AND_ATTRIBUTES) == sizeof(::LUID_AND_ATTRIBUTES),
+              "LUID_AND_ATTRIBUTES layouts differ");
+static_assert(offsetof(win::TOKEN_PRIVILEGES, Privileges) ==
+                  offsetof(::TOKEN_PRIVILEGES, Privileges),
+              "TOKEN_PRIVILEGES layouts differ");
 
 ::HKEY Native(win::HKEY key) { return reinterpret_cast<::HKEY>(key); }
 ::DWORD* Native(win::DWORD* value) { return reinterpret_cast<::DWORD*>(value); }
@@ -99,6 +105,14 @@ LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
                          Native(type), data, Native(data_size));
 }
 
+LONG RegLoadKeyW(HKEY key, const char16_t* sub_key, const char16_t* file) {
+  return ::RegLoadKeyW(Native(key), Native(sub_key), Native(file));
+}
+
+LONG RegUnLoadKeyW(HKEY key, const char16_t* sub_key) {
+  return ::RegUnLoadKeyW(Native(key), Native(sub_key));
+}
+
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
   return ::OpenProcessToken(process, access, token);
 }
@@ -107,6 +121,17 @@ BOOL GetTokenInformation(HANDLE token, int information_class, void* information,
                          DWORD* return_length) {
   return ::GetTokenInformation(token, static_cast<::TOKEN_INFORMATION_CLASS>(information_class),
                                information, length, Native(return_length));
+}
+
+BOOL LookupPrivilegeValueW(const char16_t* system, const char16_t* name, LUID* luid) {
+  return ::LookupPrivilegeValueW(Native(system), Native(name), reinterpret_cast<::LUID*>(luid));
+}
+
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all, TOKEN_PRIVILEGES* new_state,
+                           DWORD length, TOKEN_PRIVILEGES* previous, DWORD* return_length) {
+  return ::AdjustTokenPrivileges(
+      token, disable_all, reinterpret_cast<::TOKEN_PRIVILEGES*>(new_state), length,
+      reinterpret_cast<::TOKEN_PRIVILEGES*>(previous), Native(return_length));
 }
 
 BOOL ConvertSidToStringSidW(PSID sid, char16_t** text) {
