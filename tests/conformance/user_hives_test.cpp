@@ -1,7 +1,7 @@
 // What the all-users run relies on around the people's hives: the SID of the
-// process's account, its hive below HKEY_USERS being HKEY_CURRENT_USER, and
-// the answers that tell a profile without a hive file from one that cannot
-// be looked at.
+// process's account, its hive below HKEY_USERS being HKEY_CURRENT_USER, a
+// hive file loaded below HKEY_USERS and unloaded again, and the answers that
+// tell a profile without a hive file from one that cannot be looked at.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -10,6 +10,7 @@
 #include "conformance/raw_registry.h"
 #include "registry/process_user.h"
 #include "support/machine_test.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -79,6 +80,48 @@ TEST_P(UserHivesTest, TheTokensSidNamesHkcuBelowHkeyUsers) {
 
   // Nobody logged on as this SID: no hive, the same answer as a missing key.
   EXPECT_EQ(registry_test::Probe(HKEY_USERS, u"S-1-5-21-1-2-3-4444"), win::ERROR_FILE_NOT_FOUND);
+}
+
+// Enables or disables both privileges that loading a hive takes; true when
+// the token holds both.
+bool SetHivePrivileges(bool enable) {
+  win::HANDLE token = nullptr;
+  if (win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_ADJUST_PRIVILEGES, &token) == 0) {
+    return false;
+  }
+  win::TOKEN_PRIVILEGES change = {};
+  change.PrivilegeCount = 2;
+  const bool found =
+      win::LookupPrivilegeValueW(nullptr, u"SeBackupPrivilege", &change.Privileges[0].Luid) != 0 &&
+      win::LookupPrivilegeValueW(nullptr, u"SeRestorePrivilege", &change.Privileges[1].Luid) != 0;
+  const win::DWORD attributes = enable ? win::SE_PRIVILEGE_ENABLED : 0;
+  change.Privileges[0].Attributes = change.Privileges[1].Attributes = attributes;
+  const bool adjusted = found && win::AdjustTokenPrivileges(token, 0, &change, 0, nullptr, nullptr);
+  const win::DWORD error = win::GetLastError();
+  win::CloseHandle(token);
+  return adjusted && error == static_cast<win::DWORD>(win::ERROR_SUCCESS);
+}
+
+// As an administrator's tools load a person's NTUSER.DAT: below
+// HKEY_USERS, with the privileges enabled; its keys are read and written
+// there, and after the unload the name is gone.
+TEST_P(UserHivesTest, AHiveFileIsLoadedBelowUsersAndUnloaded) {
+  const std::u16string file = test_registry::MakeHiveFile();
+  const std::u16string name = u"SkerrowHive" + UserScratch().substr(UserScratch().rfind(u'\\') + 1);
+  ASSERT_TRUE(SetHivePrivileges(true));
+  ASSERT_EQ(win::RegLoadKeyW(HKEY_USERS, name.c_str(), file.c_str()), win::ERROR_SUCCESS);
+  {
+    ScopedKey root;
+    ASSERT_EQ(Open(HKEY_USERS, name, &root, win::KEY_READ), win::ERROR_SUCCESS);
+    EXPECT_EQ(reg_test::GetValue(root.get(), u"Software\\SkerrowHive", u"v").data,
+              reg_test::DwordBytes(1));
+    reg_test::PutDword(root.get(), u"Software\\SkerrowHive\\Sub", u"w", 2);
+    EXPECT_EQ(reg_test::GetValue(HKEY_USERS, name + u"\\Software\\SkerrowHive\\Sub", u"w").data,
+              reg_test::DwordBytes(2));
+  }
+  EXPECT_EQ(win::RegUnLoadKeyW(HKEY_USERS, name.c_str()), win::ERROR_SUCCESS);
+  EXPECT_EQ(registry_test::Probe(HKEY_USERS, name), win::ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(SetHivePrivileges(false));
 }
 
 // A folder is no hive file; a hive file that is missing from its folder and

@@ -237,6 +237,16 @@ void StartPersons() {
   emu::RefuseHiveFile(kInUse, win::ERROR_SHARING_VIOLATION);
 }
 
+std::string InFile(const std::string& path) {
+  static const std::string loaded = "hku\\s-1-5-21-7-7-7-1002";
+  if (path.size() < loaded.size()) return path;
+  for (std::size_t i = 0; i < loaded.size(); ++i) {
+    if (emu::detail::FoldUnit(static_cast<unsigned char>(path[i])) != loaded[i]) return path;
+  }
+  if (path.size() > loaded.size() && path[loaded.size()] != '\\') return path;
+  return "<" + emu::detail::ToUtf8(kInFile) + ">" + path.substr(loaded.size());
+}
+
 Scenario BuildScenario(const std::uint8_t* input, std::size_t size) {
   Reader in(input, size);
   Scenario scenario;

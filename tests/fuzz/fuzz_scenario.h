@@ -61,5 +61,8 @@ Scenario BuildScenario(const std::uint8_t* input, std::size_t size);
 // On a machine just reset, before its registry is loaded: the system
 // account, and the hive file that another process holds.
 void StartPersons();
+// |path| of the call log as the dump names it: the keys of a hive file that
+// is loaded below HKEY_USERS are those of the file, where they stay.
+std::string InFile(const std::string& path);
 
 }  // namespace fuzz

@@ -114,6 +114,7 @@ class Runner {
     emu::ClearFaults();
     outcome.open_handles = emu::OpenHandleCount();
     outcome.calls = emu::Calls();
+    for (emu::Call& call : outcome.calls) call.path = fuzz::InFile(call.path);
     outcome.dump = emu::Dump();
     return outcome;
   }

@@ -31,4 +31,9 @@ const std::u16string& UserScratch();
 // it (redirected on WOW64), e.g. SOFTWARE\SkerrowTest\1234.
 const std::u16string& MachineScratch();
 
+// A hive file that is not loaded, holding Software\SkerrowHive with the
+// REG_DWORD "v" = 1, and its full path: natively one of the emulation's,
+// under Wine a file in %TEMP% in Wine's own format. TearDown removes it.
+std::u16string MakeHiveFile();
+
 }  // namespace test_registry

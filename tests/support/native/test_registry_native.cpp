@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/emulation/emulation.h"
 #include "support/test_registry.h"
@@ -34,8 +35,15 @@ void SetUp(bool wow64) {
   emu::AddFolder(u"C:\\Windows");
 }
 
+std::u16string MakeHiveFile() {
+  emu::Load("<C:\\SkerrowTest\\" + std::to_string(scratch_number) +
+            ".dat>\\Software\\SkerrowHive\n  v = dword:1\n");
+  return Widen("C:\\SkerrowTest\\" + std::to_string(scratch_number) + ".dat");
+}
+
 void TearDown() {
   EXPECT_EQ(emu::OpenHandleCount(), 0u) << "registry handles left open";
+  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{}) << "a hive left loaded";
   EXPECT_EQ(emu::OpenProcessObjects(), 0u) << "a token or a SID text left";
   emu::FailAllocationsFrom(0);
 }

@@ -2,6 +2,7 @@
 // removed again afterwards in both registry views.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/win_api.h"
@@ -19,6 +20,7 @@ int scratch_number = 0;
 std::u16string user_scratch;
 std::u16string machine_scratch;
 std::u16string leaf;
+std::u16string hive_file;  // made by MakeHiveFile, removed by TearDown
 
 std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
@@ -74,7 +76,26 @@ void SetUp(bool) {
   }
 }
 
+std::u16string MakeHiveFile() {
+  char16_t temp[260] = {};
+  EXPECT_GT(win::ExpandEnvironmentStringsW(u"%TEMP%", temp, 260), 1u);
+  hive_file = std::u16string(temp) + u"\\SkerrowTest-" + leaf + u".dat";
+  // Wine's text format; a 64-bit prefix takes only files that say so.
+  std::string text = "WINE REGISTRY Version 2\n";
+  if (IsWow64()) text += "#arch=win64\n";
+  text += "\n[Software\\\\SkerrowHive] 1700000000\n\"v\"=dword:00000001\n";
+  FILE* file = _wfopen(reinterpret_cast<const wchar_t*>(hive_file.c_str()), L"wb");
+  EXPECT_NE(file, nullptr);
+  if (file != nullptr) {
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+  return hive_file;
+}
+
 void TearDown() {
+  if (!hive_file.empty()) _wremove(reinterpret_cast<const wchar_t*>(hive_file.c_str()));
+  hive_file.clear();
   DeleteScratch(win::HKEY_CURRENT_USER, u"Software", 0);
   DeleteScratch(win::HKEY_LOCAL_MACHINE, u"SOFTWARE", 0);
   if (IsWow64()) DeleteScratch(win::HKEY_LOCAL_MACHINE, u"SOFTWARE", win::KEY_WOW64_64KEY);
