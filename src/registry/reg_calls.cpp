@@ -4,11 +4,15 @@ namespace {
 
 FailureNote note;
 
-// Notes |status| of |call| where it is a failure; hands it back.
+// Notes |status| of |call| where it is a failure and nothing failed before
+// it since the note was last forgotten: what fails after a failure, closing
+// or cleaning up, follows from it and must not take its place in the log.
+// Hands |status| back.
 win::LONG Noted(const char* call, const char16_t* name, win::LONG status) {
   // Absence is the answer, not a failure; the other two are asked for.
   if (status != win::ERROR_SUCCESS && status != win::ERROR_FILE_NOT_FOUND &&
-      status != win::ERROR_MORE_DATA && status != win::ERROR_NO_MORE_ITEMS) {
+      status != win::ERROR_MORE_DATA && status != win::ERROR_NO_MORE_ITEMS &&
+      note.call == nullptr) {
     NoteFailure(call, name, status);
   }
   return status;

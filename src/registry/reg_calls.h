@@ -3,8 +3,9 @@
 // They take and return exactly what the calls of win_api.h do. A call that
 // fails for a reason other than absence, the end of an enumeration or a
 // buffer that is too small leaves a note of itself: which call, the name it
-// was given and the Windows error. The note of the latest such failure is
-// what the installer's log names when an operation reports that it failed.
+// was given and the Windows error, unless a failure is noted already. The
+// note of the first failure since the note was last forgotten is what the
+// installer's log names when an operation reports that it failed.
 #pragma once
 
 #include "platform/win_api.h"
@@ -41,14 +42,16 @@ LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* name_length, DW
 
 }  // namespace reg
 
-// The latest failure a registry call noted.
+// The failure that the log names: the first registry call that failed, or
+// what NoteFailure noted last.
 struct FailureNote {
   const char* call = nullptr;  // null: nothing noted
   char16_t name[128] = {};     // the sub-key or value name given, cut to fit
   win::LONG error = win::ERROR_SUCCESS;
 };
 
-// Notes that |call|, given |name| (null for none), failed with |error|.
+// Notes that |call|, given |name| (null for none), failed with |error|, in
+// place of any earlier note.
 void NoteFailure(const char* call, const char16_t* name, win::LONG error);
 // The note, which stays until ForgetFailure.
 const FailureNote& LatestFailure();

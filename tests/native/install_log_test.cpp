@@ -237,6 +237,37 @@ TEST_F(InstallLogTest, EachBranchTellsWhatItDid) {
   }
 }
 
+// What fails after a failure, a handle that will not close, say, follows
+// from it: the line names the failure itself.
+TEST_F(InstallLogTest, TheFailureIsNamedNotWhatFailedAfterIt) {
+  const char backup[] = "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\\InfoCenter\\SKRW_Backup";
+  const std::string registry =
+      std::string(kMachineKey) + "HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\P\n";
+  std::size_t failed_at = 0;
+  for (const bool close_fails : {false, true}) {
+    StartMachine(emu::Machine::Windows32, emu::User::Administrator);
+    emu::Load(registry);
+    emu::SetProperty(u"CustomActionData", u"x>0");
+    emu::ClearCalls();
+    emu::FailPath(backup, 1021);  // ERROR_CHILD_MUST_BE_VOLATILE
+    if (close_fails) emu::FailNthCall(failed_at + 1, win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(Install(kInstall), win::ERROR_INSTALL_FAILURE);
+    for (std::size_t i = 0; i < emu::Calls().size() && failed_at == 0; ++i) {
+      if (emu::Calls()[i].result == 1021) failed_at = i + 1;
+    }
+    ASSERT_NE(failed_at, 0u);
+    EXPECT_EQ(emu::Calls()[failed_at].function, "RegCloseKey");
+    EXPECT_EQ(emu::Calls()[failed_at].result, close_fails ? win::ERROR_INVALID_HANDLE : 0);
+    const std::vector<std::string> lines = emu::InstallerMessages();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[1].find(" call=RegCreateKeyExW name=\"SKRW_Backup\" "
+                            "error=ERROR_CHILD_MUST_BE_VOLATILE (1021)"),
+              std::string::npos)
+        << lines[1];
+    emu::ClearFaults();
+  }
+}
+
 // The 64-bit view is named, and so is every view the run will visit.
 TEST_F(InstallLogTest, SixtyFourBitViewIsNamed) {
   StartMachine(emu::Machine::Wow64, emu::User::Administrator);
