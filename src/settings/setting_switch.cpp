@@ -157,10 +157,12 @@ Unrecorded UnrecordedAtUserLevel(const Setting& setting, const ActionCall& call)
 }
 
 bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
-                        SettingLevel level, ActionCall& call) {
+                        ActionCall& call) {
   HandledSettingsKeys& handled = call.handled;
-  // Only Install at user level makes copies.
-  const bool copies = setting.installed && level == SettingLevel::kUser;
+  // Only Install at user level makes copies, but a per-user run that died
+  // leaves its trail for whichever run comes next: a machine-level removal
+  // looks for it too.
+  const bool copies = setting.installed;
   RegKeyW key(call.user_root, path, kReadWrite | view, false);
   if (key.opened() == Lookup::kFailed) return false;
   if (key.opened() == Lookup::kAbsent) {
@@ -213,7 +215,7 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
   // Per-user keys look the same from both views; the first pass did them.
   if (call.view64 && call.handled.HasUserKey(path)) return true;
   call.root = call.user_root;
-  if (!call.installing) return UninstallUserLevel(setting, path, view, level, call);
+  if (!call.installing) return UninstallUserLevel(setting, path, view, call);
   return InstallUserLevel(setting, call.user_root, path, view, level, call.handled);
 }
 

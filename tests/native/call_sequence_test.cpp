@@ -59,7 +59,9 @@ TEST_F(CallSequenceTest, SwitchingOneSettingAtMachineLevel) {
 
 // Fewest possible: open the key and its backup key, read the record, write
 // it back, learn that the record is all the backup key holds, close and
-// delete it, close the key (8); and the open of the user's key.
+// delete it, close the key (8); and the open of the user's key, which is
+// missing, and the look above it for the trail of a per-user run that died
+// before its copy was there (7).
 TEST_F(CallSequenceTest, RestoringOneSettingAtMachineLevel) {
   emu::Load(R"(
 HKLM\SOFTWARE\Acme\R1\P\InfoCenter
@@ -77,6 +79,13 @@ HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
                                      "RegDeleteKeyW " + kMachineKey + "\\SKRW_Backup",
                                      "RegCloseKey " + kMachineKey,
                                      "RegOpenKeyExW " + kUserKey,
+                                     "RegOpenKeyExW HKCU\\Software\\Acme\\R1\\P",
+                                     "RegOpenKeyExW HKCU\\Software\\Acme\\R1",
+                                     "RegOpenKeyExW HKCU\\Software\\Acme",
+                                     "RegOpenKeyExW HKCU\\Software",
+                                     "RegQueryValueExW HKCU\\Software",
+                                     "RegQueryInfoKeyW HKCU\\Software",
+                                     "RegCloseKey HKCU\\Software",
                                  }));
 }
 

@@ -70,8 +70,9 @@ Differences Compare(const Registry& before, const Registry& expected, const Regi
   return differences;
 }
 
-// One export run in a new process.
-enum class Action { kInstall, kUninstall };
+// One export run in a new process: in the scenario's mode, or removal by an
+// administrator machine-wide.
+enum class Action { kInstall, kUninstall, kElevatedUninstall };
 
 class CrashPositionsTest : public ::testing::TestWithParam<Scenario> {
  protected:
@@ -84,7 +85,12 @@ class CrashPositionsTest : public ::testing::TestWithParam<Scenario> {
   // dump.
   std::string Run(Action action, const std::string& registry, bool dies = false,
                   std::size_t dies_after = 0, std::vector<emu::Call>* calls = nullptr) const {
-    machine_scenarios::StartProcessWith(GetParam(), registry);
+    Scenario scenario = GetParam();
+    if (action == Action::kElevatedUninstall) {
+      scenario.user = emu::User::Administrator;
+      scenario.machine_wide_flag = true;
+    }
+    machine_scenarios::StartProcessWith(scenario, registry);
     if (dies) emu::DieAfterCall(dies_after);
     const win::UINT result = action == Action::kInstall ? Install(kInstall) : Uninstall(kInstall);
     emu::ClearFaults();
@@ -185,6 +191,17 @@ TEST_P(CrashPositionsTest, DeadUninstallThenInstallAndUninstall) {
   const Counts counts =
       Sequence("Uninstall dead, Install, Uninstall", Action::kUninstall, installed_,
                uninstall_calls_, {Action::kInstall, Action::kUninstall});
+  EXPECT_EQ(counts.losses, 0u);
+  EXPECT_EQ(counts.leftovers, 0u);
+}
+
+// A per-user installation dies; an administrator removes the package
+// machine-wide. The removal deals with the dead run's trail in the user's
+// hive as a per-user one would.
+TEST_P(CrashPositionsTest, DeadPerUserInstallThenElevatedUninstall) {
+  if (GetParam().machine_wide_flag) GTEST_SKIP() << "a machine-wide installation";
+  const Counts counts = Sequence("per-user Install dead, elevated Uninstall", Action::kInstall,
+                                 before_, install_calls_, {Action::kElevatedUninstall});
   EXPECT_EQ(counts.losses, 0u);
   EXPECT_EQ(counts.leftovers, 0u);
 }
