@@ -36,13 +36,13 @@ bool HivePrivileges::Enable() {
     }
     wanted.Privileges[i].Attributes = win::SE_PRIVILEGE_ENABLED;
   }
-  win::TOKEN_PRIVILEGES previous = {};
+  // Even where one of them is missing, the other may be enabled: previous_
+  // holds what changed either way.
   win::DWORD length = 0;
-  if (win::AdjustTokenPrivileges(token_, 0, &wanted, sizeof previous, &previous, &length) == 0) {
+  if (win::AdjustTokenPrivileges(token_, 0, &wanted, sizeof previous_, &previous_, &length) == 0) {
+    previous_ = {};
     return Fail("AdjustTokenPrivileges", LastError());
   }
-  // Even where one of them is missing, the other may have been enabled.
-  previous_ = previous;
   const auto assigned = static_cast<win::LONG>(win::GetLastError());
   if (assigned != win::ERROR_SUCCESS) return Fail("AdjustTokenPrivileges", assigned);
   enabled_ = true;

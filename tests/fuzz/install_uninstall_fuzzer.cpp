@@ -168,13 +168,7 @@ Fault CallFault(const Scenario& scenario, const std::vector<emu::Call>& calls) {
   const emu::Call& call = calls[at];
   fault.call = at + 1;
   fault.error = ErrorChoice(scenario.fault_error, call.function);
-  const bool write_probe =
-      call.function == "RegOpenKeyExW" && call.access == win::KEY_ALL_ACCESS &&
-      (call.path == "HKLM\\SOFTWARE" || call.path == "HKLM\\SOFTWARE\\Wow6432Node");
-  // A person's hive that another process holds is named and left alone.
-  fault.changes_what_is_there = fault.error == win::ERROR_FILE_NOT_FOUND ||
-                                (write_probe && fault.error == win::ERROR_ACCESS_DENIED) ||
-                                registry_diff::HiveHeldElsewhere(call.function, fault.error);
+  fault.changes_what_is_there = registry_diff::MayDoLess(call, fault.error);
   return fault;
 }
 

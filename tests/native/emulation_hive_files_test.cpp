@@ -99,17 +99,11 @@ TEST_F(EmulationHiveFilesTest, LoadsAndUnloadsThatAreRefused) {
       {u"Other", kBob, win::ERROR_SHARING_VIOLATION},                        // the file is in use
       {u"S-1-5-21-1-2-3-1001", u"D:\\x.dat", win::ERROR_SHARING_VIOLATION},  // so is the name
       {u"Erin", u"C:\\Users\\erin\\NTUSER.DAT", win::ERROR_SHARING_VIOLATION},
-      {u"A\\B", u"D:\\x.dat", win::ERROR_INVALID_PARAMETER},
-      {u"", u"D:\\x.dat", win::ERROR_INVALID_PARAMETER},
-      {nullptr, u"D:\\x.dat", win::ERROR_INVALID_PARAMETER},
-      {u"X", nullptr, win::ERROR_INVALID_PARAMETER},
   };
   for (const auto& row : loads) {
     EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, row.name, row.file), row.error)
         << "row " << (&row - loads);
   }
-  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_LOCAL_MACHINE, u"X", u"D:\\x.dat"),
-            win::ERROR_INVALID_PARAMETER);
   // A logon's hive is no loaded file's; a name that is not there, nothing.
   EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"S-1-5-21-1-2-3-1001"), win::ERROR_ACCESS_DENIED);
   EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, u"S-1-5-21-0-0-0-1000"), win::ERROR_ACCESS_DENIED);
@@ -149,6 +143,14 @@ TEST_F(EmulationHiveFilesTest, LoadAndUnloadTakeBothPrivilegesEnabled) {
   ASSERT_TRUE(EnablePrivileges());
   EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_SUCCESS);
 
+  // Only a token opened for it can be adjusted.
+  win::HANDLE query = nullptr;
+  ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_QUERY, &query));
+  win::TOKEN_PRIVILEGES none = {};
+  EXPECT_FALSE(win::AdjustTokenPrivileges(query, 0, &none, 0, nullptr, nullptr));
+  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_ACCESS_DENIED));
+  win::CloseHandle(query);
+
   // A standard user's token holds neither: enabling them is not all
   // assigned, and nothing changes.
   emu::SetHivePrivilegesHeld(false);
@@ -160,60 +162,6 @@ TEST_F(EmulationHiveFilesTest, LoadAndUnloadTakeBothPrivilegesEnabled) {
   EXPECT_FALSE(EnablePrivileges());
   emu::Reset();
   EXPECT_TRUE(EnablePrivileges());
-}
-
-TEST_F(EmulationHiveFilesTest, PrivilegeCallsRefuseWhatWindowsRefuses) {
-  win::LUID luid = {};
-  EXPECT_FALSE(win::LookupPrivilegeValueW(nullptr, u"SeDebugPrivilegeX", &luid));
-  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_NO_SUCH_PRIVILEGE));
-  ASSERT_TRUE(win::LookupPrivilegeValueW(nullptr, u"SeRestorePrivilege", &luid));
-  win::HANDLE token = nullptr;
-  ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_QUERY, &token));
-  win::TOKEN_PRIVILEGES change = {1, {{luid, 0}}};
-  EXPECT_FALSE(win::AdjustTokenPrivileges(token, 0, &change, 0, nullptr, nullptr));
-  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_ACCESS_DENIED));
-  win::CloseHandle(token);
-  EXPECT_FALSE(win::AdjustTokenPrivileges(token, 0, &change, 0, nullptr, nullptr));
-  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_INVALID_HANDLE));
-  ASSERT_TRUE(
-      win::OpenProcessToken(win::GetCurrentProcess(), win::TOKEN_ADJUST_PRIVILEGES, &token));
-  win::TOKEN_PRIVILEGES previous = {};
-  win::DWORD length = 0;
-  EXPECT_FALSE(win::AdjustTokenPrivileges(token, 0, &change, 4, &previous, &length));
-  EXPECT_EQ(win::GetLastError(), static_cast<win::DWORD>(win::ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(emu::EnabledPrivileges(),
-            (std::vector<std::string>{"SeBackupPrivilege", "SeRestorePrivilege"}));
-  win::CloseHandle(token);
-}
-
-TEST_F(EmulationHiveFilesTest, InjectedFaultsHitTheLoadAndTheUnload) {
-  emu::FailNthCallOf("RegLoadKeyW", 1, win::ERROR_BADDB);
-  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_BADDB);
-  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{});
-  emu::FailPath("HKU\\s-1-5-21-1-2-3-1002", win::ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SHARING_VIOLATION);
-  emu::ClearFaults();
-  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SUCCESS);
-  emu::FailNthCallOf("RegUnLoadKeyW", 1, win::ERROR_ACCESS_DENIED);
-  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_ACCESS_DENIED);
-  emu::DieAfterCall(0);
-  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), emu::kDeadProcessError);
-  EXPECT_EQ(emu::LoadedHives(), std::vector<std::string>{"S-1-5-21-1-2-3-1002"});
-  emu::ClearFaults();
-  EXPECT_EQ(win::RegUnLoadKeyW(win::HKEY_USERS, kBobsSid), win::ERROR_SUCCESS);
-}
-
-TEST_F(EmulationHiveFilesTest, NothingInALoadedHiveIsRedirectedOnWow64) {
-  Start(std::string(kBobHive), emu::Machine::Wow64);
-  ASSERT_TRUE(EnablePrivileges());
-  ASSERT_EQ(win::RegLoadKeyW(win::HKEY_USERS, kBobsSid, kBob), win::ERROR_SUCCESS);
-  for (win::REGSAM view : {0u, win::KEY_WOW64_32KEY, win::KEY_WOW64_64KEY}) {
-    ScopedKey key;
-    ASSERT_EQ(Create(win::HKEY_USERS, u"S-1-5-21-1-2-3-1002\\Software\\Autodesk\\Made", &key,
-                     win::KEY_ALL_ACCESS | view),
-              win::ERROR_SUCCESS);
-    EXPECT_EQ(emu::Calls().back().path, "HKU\\S-1-5-21-1-2-3-1002\\Software\\Autodesk\\Made");
-  }
 }
 
 // Beyond what the conformance suite asks of every Windows: hive files by

@@ -20,8 +20,8 @@ namespace {
 
 using engine_test::StartProcess;
 using registry_diff::ErrorFor;
-using registry_diff::HiveHeldElsewhere;
 using registry_diff::Losses;
+using registry_diff::MayDoLess;
 using registry_diff::OwnLeftovers;
 using registry_diff::Parse;
 using registry_diff::Registry;
@@ -32,18 +32,9 @@ struct Fault {
   std::size_t call = 0;  // 1-based position among all calls of the export; 0 for none
   win::LONG error = 0;
   std::string function;
-  // The open of HKLM\SOFTWARE that asks whether the machine may be
-  // written: its ERROR_ACCESS_DENIED is an answer, not a failure.
-  bool write_probe = false;
-
   // Whether the run can rightly report success having done less than a
-  // clean run: "not found" makes a key look absent, a refused write probe
-  // makes the run a per-user one, and a hive that another process holds
-  // is left to it.
-  bool ChangesWhatIsThere() const {
-    return error == win::ERROR_FILE_NOT_FOUND ||
-           (write_probe && error == win::ERROR_ACCESS_DENIED) || HiveHeldElsewhere(function, error);
-  }
+  // clean run (registry_diff::MayDoLess).
+  bool may_do_less = false;
 };
 
 // The registry call positions of one clean run that succeeded there, each
@@ -56,15 +47,11 @@ std::vector<Fault> FaultsOf(const std::vector<emu::Call>& calls) {
   for (std::size_t i = 0; i < calls.size(); ++i) {
     const std::string& function = calls[i].function;
     if (function.rfind("Reg", 0) != 0 || calls[i].result != win::ERROR_SUCCESS) continue;
-    const bool write_probe =
-        function == "RegOpenKeyExW" && calls[i].access == win::KEY_ALL_ACCESS &&
-        (calls[i].path == "HKLM\\SOFTWARE" || calls[i].path == "HKLM\\SOFTWARE\\Wow6432Node");
-    faults.push_back(Fault{i + 1, ErrorFor(function), function, write_probe});
-    if (function == "RegOpenKeyExW") {
-      faults.push_back(Fault{i + 1, win::ERROR_ACCESS_DENIED, function, write_probe});
-    }
-    if (function == "RegLoadKeyW") {
-      faults.push_back(Fault{i + 1, win::ERROR_SHARING_VIOLATION, function, write_probe});
+    std::vector<win::LONG> errors = {ErrorFor(function)};
+    if (function == "RegOpenKeyExW") errors.push_back(win::ERROR_ACCESS_DENIED);
+    if (function == "RegLoadKeyW") errors.push_back(win::ERROR_SHARING_VIOLATION);
+    for (const win::LONG error : errors) {
+      faults.push_back(Fault{i + 1, error, function, MayDoLess(calls[i], error)});
     }
   }
   return faults;
@@ -166,7 +153,7 @@ TEST_P(FaultPositionsTest, FailedInstallThenCleanUninstallLosesNothing) {
     EXPECT_EQ(faulted.loaded_hives, fault.function == "RegUnLoadKeyW" ? 1u : 0u) << where;
     EXPECT_EQ(cleaned.result, 0u) << where;
     // A run that did less than a clean one must say so.
-    if (faulted.dump != installed_.dump && !fault.ChangesWhatIsThere()) {
+    if (faulted.dump != installed_.dump && !fault.may_do_less) {
       EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where << " reported success";
     }
     if (faulted.dump == installed_.dump && faulted.result != 0) ++cautious;
@@ -195,7 +182,7 @@ TEST_P(FaultPositionsTest, FailedUninstallThenRetryGivesOneCleanUninstall) {
     EXPECT_EQ(faulted.open_handles, 0u) << where;
     EXPECT_EQ(faulted.loaded_hives, fault.function == "RegUnLoadKeyW" ? 1u : 0u) << where;
     EXPECT_EQ(retried.result, 0u) << where;
-    if (faulted.dump != restored_.dump && !fault.ChangesWhatIsThere()) {
+    if (faulted.dump != restored_.dump && !fault.may_do_less) {
       EXPECT_EQ(faulted.result, win::ERROR_INSTALL_FAILURE) << where << " reported success";
     }
     if (faulted.dump == restored_.dump && faulted.result != 0) ++cautious;

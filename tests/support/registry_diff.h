@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/emulation/emulation.h"
 #include "platform/win_api.h"
 
 namespace registry_diff {
@@ -105,9 +106,17 @@ inline win::LONG ErrorFor(const std::string& function) {
   return win::ERROR_KEY_DELETED;  // queries and enumerations below a vanished key
 }
 
-// Whether |function| failing with |error| rightly leaves a person's hive
-// alone without failing the run: another process holds the hive.
-inline bool HiveHeldElsewhere(const std::string& function, win::LONG error) {
-  return function == "RegLoadKeyW" && error == win::ERROR_SHARING_VIOLATION;
+// Whether a run in which the registry call |call| failed with |error| may
+// rightly report success having done less than a clean run: "not found"
+// makes a key look absent, a refused write probe (the open of HKLM\SOFTWARE
+// that asks whether the machine may be written) makes the run a per-user
+// one, and a person's hive that another process holds is left to it.
+inline bool MayDoLess(const emu::Call& call, win::LONG error) {
+  if (error == win::ERROR_FILE_NOT_FOUND) return true;
+  const bool write_probe =
+      call.function == "RegOpenKeyExW" && call.access == win::KEY_ALL_ACCESS &&
+      (call.path == "HKLM\\SOFTWARE" || call.path == "HKLM\\SOFTWARE\\Wow6432Node");
+  if (write_probe) return error == win::ERROR_ACCESS_DENIED;
+  return call.function == "RegLoadKeyW" && error == win::ERROR_SHARING_VIOLATION;
 }
 }  // namespace registry_diff

@@ -116,10 +116,8 @@ Key& HiveFile(const std::u16string& file) {
   return *root;
 }
 
-bool IsLoadedHiveFile(const Key& root) { return root.parent != nullptr; }
-
 std::string HiveFileName(const Key& root) {
-  if (!IsLoadedHiveFile(root)) return ToUtf8(root.name);
+  if (root.parent == nullptr) return ToUtf8(root.name);  // not loaded
   const LoadedHive* loaded = FindLoaded(root.name);
   return loaded ? ToUtf8(loaded->root_name) : ToUtf8(root.name);
 }

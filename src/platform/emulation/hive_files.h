@@ -14,8 +14,6 @@ namespace emu::detail {
 Key* FindHiveFile(const std::u16string& file);
 // The same, made empty where missing.
 Key& HiveFile(const std::u16string& file);
-// Whether the root of a hive file is loaded below HKEY_USERS.
-bool IsLoadedHiveFile(const Key& root);
 // "<FILE>" for the root of a hive file, loaded or not.
 std::string HiveFileName(const Key& root);
 
