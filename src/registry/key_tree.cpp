@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "registry/exact_value.h"
+#include "registry/name_fold.h"
 #include "registry/reg_calls.h"
 
 namespace {
@@ -56,6 +57,17 @@ bool PruneEmptyAncestors(win::HKEY parent, char16_t* text, int length) {
   }
 }
 
+// Whether |name| is one of the null-terminated |names|, in any case.
+bool IsNamedIn(const char16_t* name, const char16_t* const* names) {
+  for (; names != nullptr && *names != nullptr; ++names) {
+    const char16_t* other = *names;
+    int i = 0;
+    while (name[i] != u'\0' && FoldNameUnit(name[i]) == FoldNameUnit(other[i])) ++i;
+    if (name[i] == u'\0' && other[i] == u'\0') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned) {
@@ -107,7 +119,7 @@ bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* 
   return true;
 }
 
-bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
+bool CopyKeyContents(RegKeyW& source, RegKeyW& destination, const char16_t* const* left_out) {
   if (!source.handle() || !destination.handle()) return false;
   win::DWORD sub_keys = 0;
   win::DWORD longest_sub_key = kDefaultNameLength;
@@ -147,7 +159,11 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination) {
     win::DWORD type = win::REG_NONE;
     if (reg::RegEnumValueW(source.handle(), index, value_name.text(), &name_length, nullptr, &type,
                            data.get(), &data_size) != win::ERROR_SUCCESS ||
-        data_size > largest_data ||
+        data_size > largest_data) {
+      complete = false;
+      continue;
+    }
+    if (!IsNamedIn(value_name.text(), left_out) &&
         SetValueExactly(destination.handle(), value_name.text(), type, data.get(), data_size) !=
             win::ERROR_SUCCESS) {
       complete = false;

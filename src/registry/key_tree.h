@@ -28,9 +28,11 @@ bool DeleteKeyTree(RegKeyW& key, bool prune, bool* pruned = nullptr);
 bool CopyKeyTree(RegKeyW& source, win::HKEY destination_parent, const char16_t* destination_name);
 
 // Copies every sub-key (recursively) and value of the open |source| into the
-// open |destination|, merging as CopyKeyTree does. Goes on past a part that
-// cannot be copied; returns true only when every part was.
-bool CopyKeyContents(RegKeyW& source, RegKeyW& destination);
+// open |destination|, merging as CopyKeyTree does, except the values of
+// |source| itself named in |left_out| (null-terminated; any case). Goes on
+// past a part that cannot be copied; returns true only when every part was.
+bool CopyKeyContents(RegKeyW& source, RegKeyW& destination,
+                     const char16_t* const* left_out = nullptr);
 
 // The numbers of sub-keys and values of the open |key|; false when it cannot
 // be asked.

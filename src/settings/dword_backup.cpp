@@ -87,7 +87,7 @@ bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name) {
 }
 
 bool BackupAndSetRead(RegKeyW& settings_key, const char16_t* name, Lookup current,
-                      const RawValue& old) {
+                      const RawValue& old, bool rewrite) {
   if (settings_key.handle() == nullptr || current == Lookup::kFailed) return false;
 
   const WideStr absent_name = AbsentRecordName(name);
@@ -104,7 +104,8 @@ bool BackupAndSetRead(RegKeyW& settings_key, const char16_t* name, Lookup curren
     return false;
   }
   backup.Close();
-  if (!(current == Lookup::kFound && old.IsDword(0)) && !settings_key.SetDword(name, 0)) {
+  const bool zero_already = !rewrite && current == Lookup::kFound && old.IsDword(0);
+  if (!zero_already && !settings_key.SetDword(name, 0)) {
     return false;
   }
   LogSwitched(settings_key, name, current, old, recorded == Lookup::kAbsent);

@@ -31,9 +31,10 @@ WideStr AbsentRecordName(const char16_t* name);
 bool BackupAndSetDword(RegKeyW& settings_key, const char16_t* name);
 
 // BackupAndSetDword for a setting already read: |current| and |old| as
-// ReadRawValue gave them.
+// ReadRawValue gave them. With |rewrite|, the 0 is written even where |old|
+// is 0 already: the key holds something else under |name| by now.
 bool BackupAndSetRead(RegKeyW& settings_key, const char16_t* name, Lookup current,
-                      const RawValue& old);
+                      const RawValue& old, bool rewrite = false);
 
 // What RestoreDword does with a setting that has no record.
 enum class Unrecorded {

@@ -40,6 +40,40 @@ bool CreateMarkedAncestor(std::unique_ptr<RegKeyW>& parent, const WideStr& name)
   return true;
 }
 
+// What a per-user copy holds under its setting's name while it is made. The
+// switched setting is the copy's last write, so a run that finds this in a
+// marked key knows the copy for unfinished.
+constexpr char16_t kUnfinishedCopyText[] = u"SKRW_Copying";
+
+RawValue UnfinishedCopyMark() {
+  RawValue mark;
+  for (const char16_t* unit = kUnfinishedCopyText; *unit != u'\0'; ++unit) {
+    mark.data.push_back(static_cast<win::BYTE>(*unit));
+    mark.data.push_back(static_cast<win::BYTE>(*unit >> 8));
+  }
+  return mark;
+}
+
+bool IsUnfinishedCopyMark(const RawValue& value) {
+  const RawValue mark = UnfinishedCopyMark();
+  return value.type == mark.type && value.data == mark.data;
+}
+
+// Fills the marked |copy| with what the machine's |source| holds, the
+// marker and the setting aside, and then switches the setting, from the
+// machine's value: the copy is complete from that write on. What an earlier
+// run put there is written over. False when the copy could not be filled
+// (|filled| false) or the setting not switched.
+bool FillCopy(const Setting& setting, RegKeyW& source, RegKeyW& copy, bool* filled) {
+  const char16_t* const left_out[] = {kRemoveOnUninstallName, setting.value_name, nullptr};
+  *filled = CopyKeyContents(source, copy, left_out);
+  if (!*filled) return false;
+  NoteCopyMade();
+  RawValue old;
+  const Lookup current = ReadRawValue(source, setting.value_name, &old);
+  return BackupAndSetRead(copy, setting.value_name, current, old, true);
+}
+
 // Removes again what a copy that could not be completed made: the copy
 // itself when it is there, and then its trail.
 bool RemoveFailedCopy(win::HKEY root, RegKeyW* copy, const char16_t* path) {
@@ -83,18 +117,84 @@ bool InstallUserCopy(const Setting& setting, win::HKEY root, const char16_t* pat
   }
   // The marker goes first, before anything that can fail or run out of
   // memory, so that whatever happens next, uninstalling knows the key for a
-  // copy. The machine's key may hold a value of the marker's name itself (in
-  // any case), which the copy brings along: the marker is written once more.
+  // copy; a value of the marker's name in the machine's key is never copied
+  // over it. Until the mark of an unfinished copy is in, the marker alone
+  // tells a later Install the same.
   if (!copy.SetDword(kRemoveOnUninstallName, 1) || !parent->DeleteValue(kCreatingNoteName)) {
     return abandon(&copy);
   }
   parent.reset();
   handled.RememberUserKey(path);
-  if (!CopyKeyContents(source, copy) || !copy.SetDword(kRemoveOnUninstallName, 1)) {
-    return abandon(&copy);
+  bool filled = false;
+  if (!WriteRawValue(copy, setting.value_name, UnfinishedCopyMark())) return abandon(&copy);
+  if (FillCopy(setting, source, copy, &filled)) return true;
+  return filled ? false : abandon(&copy);
+}
+
+// What an Install finds in a settings key of the user's.
+enum class UserKey {
+  kOwn,             // the user's own, or a finished copy
+  kEmpty,           // empty and unmarked: a copy's only if the note above names it
+  kUnfinishedCopy,  // a marked copy that a run which stopped had not finished
+  kFailed,          // it could not be looked at
+};
+
+// Looks at the open settings key |key|, whose setting ReadRawValue gave as
+// |current| and |old|. Calls Windows only where the setting is absent or
+// holds the mark of an unfinished copy.
+UserKey LookAtUserKey(RegKeyW& key, Lookup current, const RawValue& old) {
+  if (current == Lookup::kFound && !IsUnfinishedCopyMark(old)) return UserKey::kOwn;
+  if (current == Lookup::kAbsent) {
+    win::DWORD sub_keys = 0;
+    win::DWORD values = 0;
+    if (!CountKeyContent(key.handle(), &sub_keys, &values)) return UserKey::kFailed;
+    if (sub_keys == 0 && values == 0) return UserKey::kEmpty;
+    // A copy holds its marker alone only until the mark goes in.
+    if (sub_keys != 0 || values != 1) return UserKey::kOwn;
   }
-  NoteCopyMade();
-  return BackupAndSetDword(copy, setting.value_name);
+  switch (FindRemovalMarker(key)) {
+    case Lookup::kFound:
+      return UserKey::kUnfinishedCopy;
+    case Lookup::kAbsent:
+      return UserKey::kOwn;
+    case Lookup::kFailed:
+      break;
+  }
+  return UserKey::kFailed;
+}
+
+// Deletes the marked copy |key| at |path| in the user's hive, and then the
+// keys it leaves empty above it; |leftovers| when it was never finished.
+bool RemoveMarkedCopy(RegKeyW& key, const char16_t* path, win::REGSAM view, bool leftovers,
+                      ActionCall& call) {
+  // Made ready first: once the copy is gone, keys above it that an earlier
+  // version left unmarked are known only to this run.
+  CopyTrail trail(call.user_root, path);
+  if (!DeleteKeyTree(key, false)) return false;
+  ++call.copies_removed;
+  LogCopyRemoved(call.user_root, path, view, leftovers);
+  // Should that fail, those this version made stay marked, and the next run
+  // removes them.
+  return trail.Walk(TrailStart::kDeleted).ok;
+}
+
+// A copy that a run which stopped had begun: a user-level Install finishes
+// it from the machine's key, or takes it away where that is gone; a
+// machine-level one, which makes no copies, takes it away.
+bool FinishUnfinishedCopy(const Setting& setting, RegKeyW& copy, const char16_t* path,
+                          win::REGSAM view, SettingLevel level, ActionCall& call) {
+  RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
+  if (source.opened() == Lookup::kFailed) return false;
+  if (level == SettingLevel::kMachine || source.opened() == Lookup::kAbsent) {
+    return RemoveMarkedCopy(copy, path, view, true, call);
+  }
+  // The note of its parent may still name it.
+  if (!WalkCopyTrail(call.user_root, path, TrailStart::kAbsent).ok) return false;
+  call.handled.RememberUserKey(path);
+  bool filled = false;
+  if (FillCopy(setting, source, copy, &filled)) return true;
+  if (!filled) RemoveFailedCopy(call.user_root, &copy, path);
+  return false;
 }
 
 // Whether the open settings key |key| is empty; kFailed when it cannot be
@@ -106,36 +206,49 @@ Lookup IsEmpty(RegKeyW& key) {
   return sub_keys == 0 && values == 0 ? Lookup::kFound : Lookup::kAbsent;
 }
 
-bool InstallUserLevel(const Setting& setting, win::HKEY root, const char16_t* path,
-                      win::REGSAM view, SettingLevel level, HandledSettingsKeys& handled) {
+bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM view,
+                      SettingLevel level, ActionCall& call) {
+  const win::HKEY root = call.user_root;
+  HandledSettingsKeys& handled = call.handled;
   RegKeyW key(root, path, kReadWrite | view, false);
   if (key.opened() == Lookup::kFailed) return false;
-  if (key.opened() == Lookup::kFound) {
-    RawValue old;
-    const Lookup current = ReadRawValue(key, setting.value_name, &old);
-    if (current == Lookup::kAbsent && level == SettingLevel::kUser) {
-      // An empty key may be a copy that a run which stopped had only just
-      // created: it is made anew.
-      const Lookup empty = IsEmpty(key);
-      if (empty == Lookup::kFailed) return false;
-      if (empty == Lookup::kFound) {
-        key.Close();
-        const TrailWalk trail = WalkCopyTrail(root, path, TrailStart::kUnmarkedEmpty);
-        if (!trail.ok) return false;
-        if (trail.settings_key_removed) return InstallUserCopy(setting, root, path, view, handled);
-        RegKeyW own(root, path, kReadWrite | view, false);
-        if (own.opened() != Lookup::kFound) return own.opened() == Lookup::kAbsent;
-        handled.RememberUserKey(path);
-        return BackupAndSetDword(own, setting.value_name);
-      }
-    }
-    handled.RememberUserKey(path);
-    return BackupAndSetRead(key, setting.value_name, current, old);
+  if (key.opened() == Lookup::kAbsent) {
+    // No key of the user's own: at machine level there is nothing to do for
+    // the user, otherwise the user gets the machine's.
+    if (level == SettingLevel::kMachine) return true;
+    return InstallUserCopy(setting, root, path, view, handled);
   }
-  // No key of the user's own: at machine level there is nothing to do for
-  // the user, otherwise the user gets the machine's.
-  if (level == SettingLevel::kMachine) return true;
-  return InstallUserCopy(setting, root, path, view, handled);
+  RawValue old;
+  const Lookup current = ReadRawValue(key, setting.value_name, &old);
+  if (current == Lookup::kFailed) return false;
+  switch (LookAtUserKey(key, current, old)) {
+    case UserKey::kFailed:
+      return false;
+    case UserKey::kUnfinishedCopy:
+      return FinishUnfinishedCopy(setting, key, path, view, level, call);
+    case UserKey::kEmpty: {
+      // It may be a copy that a run which stopped had only just created:
+      // that is made anew, or at machine level simply goes.
+      key.Close();
+      const TrailWalk trail = WalkCopyTrail(root, path, TrailStart::kUnmarkedEmpty);
+      if (!trail.ok) return false;
+      if (trail.settings_key_removed) {
+        if (level == SettingLevel::kUser)
+          return InstallUserCopy(setting, root, path, view, handled);
+        ++call.copies_removed;
+        LogCopyRemoved(root, path, view, true);
+        return true;
+      }
+      RegKeyW own(root, path, kReadWrite | view, false);
+      if (own.opened() != Lookup::kFound) return own.opened() == Lookup::kAbsent;
+      handled.RememberUserKey(path);
+      return BackupAndSetDword(own, setting.value_name);
+    }
+    case UserKey::kOwn:
+      break;
+  }
+  handled.RememberUserKey(path);
+  return BackupAndSetRead(key, setting.value_name, current, old);
 }
 
 // Where a settings key is missing or empty and unmarked, a copy may have
@@ -176,17 +289,7 @@ bool UninstallUserLevel(const Setting& setting, const char16_t* path, win::REGSA
   if (marked == Lookup::kFailed) return false;
   // A marked copy holds nothing but the machine's content: it goes whole,
   // whether or not its setting could be put back.
-  if (marked == Lookup::kFound) {
-    // Made ready first: once the copy is gone, keys above it that an
-    // earlier version left unmarked are known only to this run.
-    CopyTrail trail(call.user_root, path);
-    if (!DeleteKeyTree(key, false)) return false;
-    ++call.copies_removed;
-    LogCopyRemoved(call.user_root, path, view, false);
-    // Keys the copy left empty above it go too. Should that fail, those
-    // this version made stay marked, and the next run removes them.
-    return trail.Walk(TrailStart::kDeleted).ok;
-  }
+  if (marked == Lookup::kFound) return RemoveMarkedCopy(key, path, view, false, call);
   bool backup_found = false;
   if (!RestoreDword(key, setting.value_name, setting.default_value,
                     UnrecordedAtUserLevel(setting, call), &backup_found)) {
@@ -216,7 +319,7 @@ bool SwitchBothLevels(const Setting& setting, const ProductRelease& release, con
   if (call.view64 && call.handled.HasUserKey(path)) return true;
   call.root = call.user_root;
   if (!call.installing) return UninstallUserLevel(setting, path, view, call);
-  return InstallUserLevel(setting, call.user_root, path, view, level, call.handled);
+  return InstallUserLevel(setting, path, view, level, call);
 }
 
 }  // namespace
