@@ -141,8 +141,9 @@ bool CopyKeyContents(RegKeyW& source, RegKeyW& destination, const char16_t* cons
         break;
       }
       RegKeyW child(source.handle(), child_name.text(), source.access(), false);
+      // A sub-key deleted since it was listed is not part of the source.
       if (!child.handle()) {
-        complete = false;
+        if (child.opened() != Lookup::kAbsent) complete = false;
         continue;
       }
       RegKeyW child_copy(destination.handle(), child_name.text(), win::KEY_ALL_ACCESS, true);

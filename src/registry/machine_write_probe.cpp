@@ -1,6 +1,7 @@
 #include "registry/machine_write_probe.h"
 
 #include "registry/key_tree.h"
+#include "registry/reg_calls.h"
 
 namespace machine_write_probe {
 State state = {false, false};
@@ -17,6 +18,10 @@ MachineSoftware ProbeMachineSoftware() {
       // failure says nothing, and a guess would move a machine-wide run into
       // the user's hive.
       if (software.handle() == nullptr && software.status() != win::ERROR_ACCESS_DENIED) {
+        // The key is always there: not finding it is the failure to name.
+        if (software.status() == win::ERROR_FILE_NOT_FOUND) {
+          NoteFailure("RegOpenKeyExW", u"SOFTWARE", software.status());
+        }
         state.done = false;
         return MachineSoftware::kUnknown;
       }

@@ -37,8 +37,8 @@ class CopyTrailTest : public EngineTest {
   }
   // Per user, as a new export call; false when it would report a failure.
   bool Switch(bool installing, const ProductRelease& release = kAutoCad18,
-              const char16_t* path = kInfoCenterPath) {
-    ActionCall call(installing, false);
+              const char16_t* path = kInfoCenterPath, bool machine_wide = false) {
+    ActionCall call(installing, machine_wide);
     if (release.major == 18) {
       SwitchInfoCenter(release, path, call);
     } else {
@@ -132,6 +132,62 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
 )");
   EXPECT_TRUE(Switch(false));
   ExpectRegistry(kMachine + kProduct);
+}
+
+// A copy that a run stopped in the middle of making, in each state it can
+// be left in: a per-user Install finishes it into what one clean Install
+// makes, a machine-level one, which makes no copies, takes it away.
+TEST_F(CopyTrailTest, UnfinishedCopyIsFinishedOrTakenAway) {
+  const std::string machine = R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:1
+  Mode = sz:x
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\Sub
+  A = dword:1
+)";
+  const std::string mark =
+      "  InfoCenterOn = hex(0):" +
+      std::string("53,00,4b,00,52,00,57,00,5f,00,43,00,6f,00,70,00,79,00,69,00,6e,00,67,00\n");
+  const std::string copy =
+      "HKCU\\Software\\Acme\\R1\\P\\InfoCenter\n  SKRW_RemoveOnUninstall = dword:1\n";
+  const std::string noted = kProduct + "  SKRW_Creating = sz:InfoCenter\n";
+  const std::string unfinished[] = {
+      noted + copy,                                // marked, the note not gone yet
+      kProduct + copy,                             // marked
+      kProduct + copy + mark,                      // the mark in
+      kProduct + copy + mark + "  Mode = sz:x\n",  // part of the content
+      kProduct + copy + mark +
+          "  Mode = sz:x\nHKCU\\Software\\Acme\\R1\\P\\InfoCenter\\Sub\n"
+          "  A = dword:1\nHKCU\\Software\\Acme\\R1\\P\\InfoCenter\\SKRW_Backup\n"
+          "  InfoCenterOn = dword:1\n",  // all but the switch
+  };
+  for (const std::string& state : unfinished) {
+    emu::Reset();
+    emu::Load(machine + state);
+    EXPECT_TRUE(Switch(true)) << state;
+    ExpectRegistry(machine + kProduct + R"(
+HKCU\Software\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+  Mode = sz:x
+  SKRW_RemoveOnUninstall = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter\Sub
+  A = dword:1
+HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+    emu::Reset();
+    emu::Load(machine + state);
+    EXPECT_TRUE(Switch(true, kAutoCad18, kInfoCenterPath, true)) << state;
+    ExpectRegistry(kProduct + R"(
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter
+  InfoCenterOn = dword:0
+  Mode = sz:x
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\Sub
+  A = dword:1
+HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
+  InfoCenterOn = dword:1
+)");
+  }
 }
 
 // Without the note an empty key is the user's: it is switched and stays.

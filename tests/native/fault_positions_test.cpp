@@ -66,6 +66,7 @@ struct Outcome {
   std::size_t loaded_hives = 0;  // left loaded by the run
   std::string dump;
   std::vector<emu::Call> calls;
+  std::vector<std::string> messages;  // the installer's log
 };
 
 class FaultPositionsTest : public ::testing::TestWithParam<Scenario> {
@@ -90,6 +91,7 @@ class FaultPositionsTest : public ::testing::TestWithParam<Scenario> {
     outcome.loaded_hives = emu::LoadedHives().size();
     if (fault.call == 0 && allocation == 0) outcome.calls = emu::Calls();  // a clean run's
     outcome.dump = emu::Dump();
+    outcome.messages = emu::InstallerMessages();
     return outcome;
   }
 
@@ -125,6 +127,16 @@ std::string Describe(const char* side, const Fault& fault) {
          " failing with " + std::to_string(fault.error);
 }
 
+// Every failed line of |faulted| names the one call that failed, whatever
+// failed or was refused after it.
+void ExpectFailuresNamed(const Outcome& faulted, const Fault& fault, const std::string& where) {
+  for (const std::string& line : faulted.messages) {
+    if (line.find("failed doing=") == std::string::npos) continue;
+    EXPECT_NE(line.find(" call=" + fault.function + " name="), std::string::npos)
+        << where << ": " << line;
+  }
+}
+
 // Running an export twice gives what running it once gives: a second
 // Install keeps the first records, a second Uninstall finds nothing to do.
 TEST_P(FaultPositionsTest, RunningEitherExportTwiceConverges) {
@@ -149,6 +161,7 @@ TEST_P(FaultPositionsTest, FailedInstallThenCleanUninstallLosesNothing) {
     const Outcome faulted = Run(true, before_, fault);
     const Outcome cleaned = Run(false, faulted.dump);
     const std::string where = Describe("Install", fault);
+    ExpectFailuresNamed(faulted, fault, where);
     EXPECT_EQ(faulted.open_handles, 0u) << where;
     EXPECT_EQ(faulted.loaded_hives, fault.function == "RegUnLoadKeyW" ? 1u : 0u) << where;
     EXPECT_EQ(cleaned.result, 0u) << where;
@@ -179,6 +192,7 @@ TEST_P(FaultPositionsTest, FailedUninstallThenRetryGivesOneCleanUninstall) {
     const Outcome faulted = Run(false, installed_.dump, fault);
     const Outcome retried = Run(false, faulted.dump);
     const std::string where = Describe("Uninstall", fault);
+    ExpectFailuresNamed(faulted, fault, where);
     EXPECT_EQ(faulted.open_handles, 0u) << where;
     EXPECT_EQ(faulted.loaded_hives, fault.function == "RegUnLoadKeyW" ? 1u : 0u) << where;
     EXPECT_EQ(retried.result, 0u) << where;
