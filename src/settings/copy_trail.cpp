@@ -97,6 +97,8 @@ WideStr CopyTrail::Name(int level) const {
   return WideStr::Left(static_cast<int>(ends_[level] - starts_[level]), rest);
 }
 
+WideStr CopyTrail::Path(int level) { return WideStr(Prefix(level)); }
+
 const char16_t* CopyTrail::Prefix(int level) {
   // Higher levels may have been cut off at their ends before: the
   // separators go back.

@@ -59,6 +59,8 @@ class CopyTrail {
   // |level| (0 for the first).
   int Levels() const { return static_cast<int>(ends_.size()); }
   WideStr Name(int level) const;
+  // The path down to component |level|.
+  WideStr Path(int level);
 
   // Walks up the path from the settings key's parent, removing what a copy
   // made there and nothing else: notes that name a key no longer there,

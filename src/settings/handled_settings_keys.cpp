@@ -26,3 +26,12 @@ bool HandledSettingsKeys::HasUserKey(const char16_t* path) const {
 }
 
 void HandledSettingsKeys::RememberUserKey(const char16_t* path) { user_keys_.insert(Fold(path)); }
+
+bool HandledSettingsKeys::IsBelowTrailFreeKey(const char16_t* path) const {
+  const std::u16string folded = Fold(path);
+  return !trail_free_.empty() && folded.size() > trail_free_.size() &&
+         folded.compare(0, trail_free_.size(), trail_free_) == 0 &&
+         folded[trail_free_.size()] == u'\\';
+}
+
+void HandledSettingsKeys::RememberTrailFreeKey(const char16_t* path) { trail_free_ = Fold(path); }

@@ -24,7 +24,14 @@ class HandledSettingsKeys {
   bool HasUserKey(const char16_t* path) const;
   void RememberUserKey(const char16_t* path);
 
+  // A key missing from the user's hive, with no note in its parent naming
+  // it: no copy's trail can lie below it, so the settings keys below it need
+  // no look for one. The latest such key is kept; removal creates none.
+  bool IsBelowTrailFreeKey(const char16_t* path) const;
+  void RememberTrailFreeKey(const char16_t* path);
+
  private:
   std::unordered_set<std::u16string> visits_;
   std::unordered_set<std::u16string> user_keys_;
+  std::u16string trail_free_;
 };

@@ -254,12 +254,17 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
 // Where a settings key is missing or empty and unmarked, a copy may have
 // been begun or its removal stopped halfway: what it left above goes.
 bool FinishCopyTrail(const char16_t* path, win::REGSAM view, TrailStart start, ActionCall& call) {
-  const TrailWalk trail = WalkCopyTrail(call.user_root, path, start);
-  if (trail.removed_any) {
+  const bool absent = start == TrailStart::kAbsent;
+  if (absent && call.handled.IsBelowTrailFreeKey(path)) return true;
+  CopyTrail trail(call.user_root, path);
+  const TrailWalk walk = trail.Walk(start);
+  if (walk.removed_any) {
     ++call.copies_removed;
     LogCopyRemoved(call.user_root, path, view, true);
   }
-  return trail.ok;
+  // The walk stopped above the deepest missing key, its note gone.
+  if (walk.ok && absent) call.handled.RememberTrailFreeKey(trail.Path(walk.kept + 1).get());
+  return walk.ok;
 }
 
 // What uninstalling does where nothing was recorded. Bringing a setting to
