@@ -13,9 +13,12 @@ set(SKERROW_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH
 find_program(SKERROW_DLLTOOL NAMES ${CMAKE_DLLTOOL} i686-w64-mingw32-dlltool REQUIRED)
 set(MSI_ORDINAL_DEF "${CMAKE_SOURCE_DIR}/src/platform/windows/msi_ordinal.def")
 set(MSI_ORDINAL_LIB "${CMAKE_BINARY_DIR}/libmsi_ordinal.a")
+# dlltool names the library's members and symbols after the output path as
+# given, so it is given without the build folder.
 add_custom_command(
   OUTPUT ${MSI_ORDINAL_LIB}
-  COMMAND ${SKERROW_DLLTOOL} --input-def ${MSI_ORDINAL_DEF} --output-lib ${MSI_ORDINAL_LIB}
+  COMMAND ${SKERROW_DLLTOOL} --input-def ${MSI_ORDINAL_DEF} --output-lib libmsi_ordinal.a
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   DEPENDS ${MSI_ORDINAL_DEF}
   COMMENT "Import library for msi.dll (by ordinal)"
   VERBATIM)
@@ -83,6 +86,7 @@ add_custom_command(TARGET skerrow_run POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:skerrow_dll>
           $<TARGET_FILE_DIR:skerrow_run>/Skerrow.dll
   VERBATIM)
+include(cmake/reproducible.cmake)
 
 # The DLL's headers: architecture, export table, import table.
 add_test(NAME dll_headers
