@@ -94,6 +94,18 @@ add_test(NAME dll_headers
           ${CMAKE_OBJDUMP})
 set_tests_properties(dll_headers PROPERTIES LABELS wine)
 
+# The DLL and the runner built once more, elsewhere and later: the same bytes.
+add_test(NAME reproducible_build
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/reproducible-build.sh ${CMAKE_SOURCE_DIR}
+          $<TARGET_FILE:skerrow_dll> $<TARGET_FILE:skerrow_run> ${CMAKE_BUILD_TYPE})
+set_tests_properties(reproducible_build PROPERTIES LABELS wine TIMEOUT 600)
+
+# Signing both programs, and the comparison of a signed file with a build.
+add_test(NAME signing
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/signing.sh $<TARGET_FILE:skerrow_dll>
+          $<TARGET_FILE:skerrow_run>)
+set_tests_properties(signing PROPERTIES LABELS wine SKIP_RETURN_CODE 77 TIMEOUT 120)
+
 # Running out of memory: both exports return 1603 rather than take the
 # installer down, through the C++ runtime linked into the DLL.
 add_executable(out_of_memory_result tests/wine/out_of_memory_result.cpp)
@@ -128,6 +140,11 @@ endforeach()
 # success.
 skerrow_wine_test(skerrow_run_errors 64 300
   bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
+  --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
+
+# Signed, the DLL and the runner still install and remove.
+skerrow_wine_test(signed_dll_win64 64 300
+  bash ${CMAKE_SOURCE_DIR}/tests/wine/signed-dll.sh --arch win64 --prefix ${SKERROW_WINE_PREFIX64}
   --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
 
 # skerrow-run status against the real registry: no products, installed and
