@@ -55,6 +55,21 @@ osslsigncode remove-signature -in "$work/pem/$(basename "$dll")" -out "$work/str
   >/dev/null 2>&1 && cmp -s "$work/stripped.dll" "$dll" ||
   fail "the signed DLL without its signature is not the DLL built"
 [ "$(sha256sum "$dll" "$runner")" = "$before" ] || fail "signing changed the files it signed"
+# The digest the signatures cover is the builds' own (osslsigncode 2.8 and
+# later can tell it for an unsigned file).
+version=$(osslsigncode --version 2>/dev/null | sed -n '1s/^osslsigncode \([0-9.]*\).*/\1/p')
+if [ "$(printf '%s\n' 2.8 "$version" | sort -V | head -n 1)" = 2.8 ]; then
+  for file in "$dll" "$runner"; do
+    signed=$work/pem/$(basename "$file")
+    calculated=$(osslsigncode verify -CAfile "$work/id/ca.pem" -in "$signed" 2>/dev/null |
+      sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p')
+    own=$("$scripts/authenticode-digest" "$file") || own=""
+    [ -n "$calculated" ] && [ "${own%% *}" = "$calculated" ] ||
+      fail "the digest of $signed ($calculated) is not that of $file (${own%% *})"
+  done
+else
+  echo "osslsigncode $version: no digest of an unsigned file (extract-data); not compared"
+fi
 
 # 3. One byte changed after signing: verification and the comparison fail.
 cp "$work/pem/$(basename "$dll")" "$work/changed.dll"
