@@ -31,11 +31,20 @@ win32: deps
 	cmake -S . -B $(WIN32) $(WIN32_CONFIG)
 	MAKEFLAGS= cmake --build $(WIN32) -j $(JOBS)
 
-# Only the DLL and its runner (build/win32/skerrow-run.exe), no test programs.
+# Only the DLL and its runner (build/win32/skerrow-run.exe), no test programs;
+# the same bytes from every build of one commit. The last line is the DLL's
+# SHA-256. With SIGN_CERT and SIGN_KEY, or SIGN_PKCS12 (SIGN_PASSWORD,
+# SIGN_TIMESTAMP_URL: see scripts/sign), signed copies of both go to
+# dist/signed/, which make package then takes; dist/Skerrow.dll stays the
+# unsigned build.
+SIGNED := dist/signed
+SIGNING := $(strip $(SIGN_CERT)$(SIGN_KEY)$(SIGN_PKCS12))
 dll: deps
 	cmake -S . -B $(WIN32) $(WIN32_CONFIG)
 	cmake --build $(WIN32) -j $(JOBS) --target skerrow_dll skerrow_run
-	@test -f dist/Skerrow.dll && echo "dist/Skerrow.dll"
+	$(if $(SIGNING),scripts/sign $(SIGNED) dist/Skerrow.dll $(WIN32)/skerrow-run.exe)
+	@sha256sum $(if $(SIGNING),$(SIGNED)/skerrow-run.exe $(SIGNED)/Skerrow.dll) \
+	  $(WIN32)/skerrow-run.exe dist/Skerrow.dll
 
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure -L native
@@ -92,10 +101,12 @@ bench: dll
 	cmake --build $(BENCH) -j $(JOBS) --target skerrow_bench
 	@bench/run $(BENCH)/skerrow_bench $(WIN32)/skerrow-run.exe dist/Skerrow.dll $(BENCH)
 
-# The sample installer package around the DLL (packaging/Skerrow.wxs).
+# The sample installer package around the DLL (packaging/Skerrow.wxs), the
+# signed one where make dll signs.
 .PHONY: package demo
 package: dll
-	@packaging/build-package dist/Skerrow.dll packaging/Skerrow.wxs dist/skerrow-sample.msi
+	@packaging/build-package $(if $(SIGNING),$(SIGNED)/Skerrow.dll,dist/Skerrow.dll) \
+	  packaging/Skerrow.wxs dist/skerrow-sample.msi
 
 # Installs and removes the sample package with msiexec in the shared 64-bit
 # Wine prefix, which it leaves as it found it, and shows what that did to a

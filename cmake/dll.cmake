@@ -13,9 +13,12 @@ set(SKERROW_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH
 find_program(SKERROW_DLLTOOL NAMES ${CMAKE_DLLTOOL} i686-w64-mingw32-dlltool REQUIRED)
 set(MSI_ORDINAL_DEF "${CMAKE_SOURCE_DIR}/src/platform/windows/msi_ordinal.def")
 set(MSI_ORDINAL_LIB "${CMAKE_BINARY_DIR}/libmsi_ordinal.a")
+# dlltool names the library's members and symbols after the output path as
+# given, so it is given without the build folder.
 add_custom_command(
   OUTPUT ${MSI_ORDINAL_LIB}
-  COMMAND ${SKERROW_DLLTOOL} --input-def ${MSI_ORDINAL_DEF} --output-lib ${MSI_ORDINAL_LIB}
+  COMMAND ${SKERROW_DLLTOOL} --input-def ${MSI_ORDINAL_DEF} --output-lib libmsi_ordinal.a
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   DEPENDS ${MSI_ORDINAL_DEF}
   COMMENT "Import library for msi.dll (by ordinal)"
   VERBATIM)
@@ -83,12 +86,25 @@ add_custom_command(TARGET skerrow_run POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:skerrow_dll>
           $<TARGET_FILE_DIR:skerrow_run>/Skerrow.dll
   VERBATIM)
+include(cmake/reproducible.cmake)
 
 # The DLL's headers: architecture, export table, import table.
 add_test(NAME dll_headers
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/check-dll-headers.sh $<TARGET_FILE:skerrow_dll>
           ${CMAKE_OBJDUMP})
 set_tests_properties(dll_headers PROPERTIES LABELS wine)
+
+# The DLL and the runner built once more, elsewhere and later: the same bytes.
+add_test(NAME reproducible_build
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/reproducible-build.sh ${CMAKE_SOURCE_DIR}
+          $<TARGET_FILE:skerrow_dll> $<TARGET_FILE:skerrow_run> ${CMAKE_BUILD_TYPE})
+set_tests_properties(reproducible_build PROPERTIES LABELS wine TIMEOUT 600)
+
+# Signing both programs, and the comparison of a signed file with a build.
+add_test(NAME signing
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/signing.sh $<TARGET_FILE:skerrow_dll>
+          $<TARGET_FILE:skerrow_run>)
+set_tests_properties(signing PROPERTIES LABELS wine SKIP_RETURN_CODE 77 TIMEOUT 120)
 
 # Running out of memory: both exports return 1603 rather than take the
 # installer down, through the C++ runtime linked into the DLL.
@@ -124,6 +140,11 @@ endforeach()
 # success.
 skerrow_wine_test(skerrow_run_errors 64 300
   bash ${CMAKE_SOURCE_DIR}/tests/wine/runner-errors.sh --prefix ${SKERROW_WINE_PREFIX64}
+  --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
+
+# Signed, the DLL and the runner still install and remove.
+skerrow_wine_test(signed_dll_win64 64 300
+  bash ${CMAKE_SOURCE_DIR}/tests/wine/signed-dll.sh --arch win64 --prefix ${SKERROW_WINE_PREFIX64}
   --runner $<TARGET_FILE:skerrow_run> --dll $<TARGET_FILE:skerrow_dll>)
 
 # skerrow-run status against the real registry: no products, installed and
