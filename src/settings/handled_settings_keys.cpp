@@ -1,28 +1,11 @@
 #include "settings/handled_settings_keys.h"
 
-#include "registry/name_fold.h"
-
-namespace {
-
-// Key names compare as the registry compares them: "ÄCAD" and "äCAD" are
-// one key.
-std::u16string Fold(const char16_t* path) {
-  std::u16string folded(path ? path : u"");
-  for (char16_t& c : folded) c = FoldNameUnit(c);
-  return folded;
-}
-
-}  // namespace
-
 bool HandledSettingsKeys::FirstVisit(const char16_t* path, bool view64) {
-  // The last unit tells the two views apart.
-  std::u16string key = Fold(path);
-  key.push_back(view64 ? u'\\' : u'/');
-  return visits_.insert(std::move(key)).second;
+  return visits_[view64 ? 1 : 0].Insert(path);
 }
 
 bool HandledSettingsKeys::HasUserKey(const char16_t* path) const {
-  return user_keys_.count(Fold(path)) != 0;
+  return user_keys_.Contains(path);
 }
 
-void HandledSettingsKeys::RememberUserKey(const char16_t* path) { user_keys_.insert(Fold(path)); }
+void HandledSettingsKeys::RememberUserKey(const char16_t* path) { user_keys_.Insert(path); }

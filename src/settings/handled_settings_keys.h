@@ -11,8 +11,7 @@
 // lookup costs the same however many keys were handled before.
 #pragma once
 
-#include <string>
-#include <unordered_set>
+#include "registry/key_name_set.h"
 
 class HandledSettingsKeys {
  public:
@@ -25,6 +24,7 @@ class HandledSettingsKeys {
   void RememberUserKey(const char16_t* path);
 
  private:
-  std::unordered_set<std::u16string> visits_;
-  std::unordered_set<std::u16string> user_keys_;
+  // One set for each view, the 32-bit view's first.
+  KeyNameSet visits_[2];
+  KeyNameSet user_keys_;
 };
