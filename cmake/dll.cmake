@@ -34,7 +34,8 @@ target_link_libraries(platform_windows PUBLIC msi_ordinal)
 # are linked before the runtime libraries are searched.
 add_library(skerrow_dll SHARED $<TARGET_OBJECTS:skerrow_engine> src/entry/Skerrow.def
   src/platform/windows/runtime_terminate_handler.cpp
-  src/platform/windows/runtime_throw_helpers.cpp)
+  src/platform/windows/runtime_throw_helpers.cpp
+  src/platform/windows/runtime_pseudo_relocs.cpp)
 set_target_properties(skerrow_dll PROPERTIES
   OUTPUT_NAME Skerrow
   PREFIX ""
@@ -54,6 +55,11 @@ target_link_options(skerrow_dll PRIVATE ${WIN32_STATIC_LINK} -Wl,--exclude-all-s
 # move from .bss into the file.) The link map shows what is left, and from
 # where.
 target_link_options(skerrow_dll PRIVATE -Wl,--gc-sections -Wl,-Map,${CMAKE_BINARY_DIR}/Skerrow.map)
+# Data of other DLLs is reached only through declared imports, never through
+# pseudo relocations fixed up at load time: runtime_pseudo_relocs.cpp
+# applies none.
+target_link_options(skerrow_dll PRIVATE -Wl,--disable-auto-import
+  -Wl,--disable-runtime-pseudo-reloc)
 
 # The engine starts no threads, so the DLL links the compiler runtime built for
 # the win32 thread model where the toolchain has one. The posix model's would

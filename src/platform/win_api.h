@@ -71,13 +71,15 @@ struct TOKEN_PRIVILEGES {
   LUID_AND_ATTRIBUTES Privileges[2];
 };
 
-// Predefined root keys, with the values Windows gives them.
-inline HKEY PredefinedKey(std::uint32_t value) {
-  return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
-}
-inline const HKEY HKEY_CURRENT_USER = PredefinedKey(0x80000001u);
-inline const HKEY HKEY_LOCAL_MACHINE = PredefinedKey(0x80000002u);
-inline const HKEY HKEY_USERS = PredefinedKey(0x80000003u);
+// Predefined root keys, with the values Windows gives them. Cast in place
+// rather than by a function, the compiler makes them constants; through a
+// call, every source file that includes this would set them up at start-up.
+inline const HKEY HKEY_CURRENT_USER =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001u)));
+inline const HKEY HKEY_LOCAL_MACHINE =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
+inline const HKEY HKEY_USERS =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000003u)));
 
 // Error codes.
 constexpr LONG ERROR_SUCCESS = 0;

@@ -107,21 +107,22 @@ Lookup ReadProfileFolder(RegKeyW& entry, WideStr* folder, Failed* failed) {
     return Fails(failed, "RegQueryValueExW", win::ERROR_INVALID_DATA);
   }
   // As stored, an odd byte and a missing terminator included.
-  std::vector<char16_t> text((value.data.size() + 1) / sizeof(char16_t) + 1, 0);
-  std::memcpy(text.data(), value.data.data(), value.data.size());
+  const std::unique_ptr<char16_t[]> text(
+      new char16_t[(value.data.size() + 1) / sizeof(char16_t) + 1]());
+  std::memcpy(text.get(), value.data.data(), value.data.size());
   if (text[0] == 0) return Lookup::kAbsent;
   if (value.type == win::REG_SZ) {
-    *folder = WideStr(text.data());
+    *folder = WideStr(text.get());
     return Lookup::kFound;
   }
   static constexpr char kExpand[] = "ExpandEnvironmentStringsW";  // outlives the call
-  const win::DWORD needed = win::ExpandEnvironmentStringsW(text.data(), nullptr, 0);
+  const win::DWORD needed = win::ExpandEnvironmentStringsW(text.get(), nullptr, 0);
   if (needed == 0) return Fails(failed, kExpand, static_cast<win::LONG>(win::GetLastError()));
-  std::vector<char16_t> expanded(needed, 0);
-  const win::DWORD written = win::ExpandEnvironmentStringsW(text.data(), expanded.data(), needed);
+  const std::unique_ptr<char16_t[]> expanded(new char16_t[needed]());
+  const win::DWORD written = win::ExpandEnvironmentStringsW(text.get(), expanded.get(), needed);
   if (written == 0) return Fails(failed, kExpand, static_cast<win::LONG>(win::GetLastError()));
   if (written > needed) return Fails(failed, kExpand, win::ERROR_MORE_DATA);  // grew meanwhile
-  *folder = WideStr(expanded.data());
+  *folder = WideStr(expanded.get());
   return Lookup::kFound;
 }
 

@@ -81,20 +81,23 @@ CopyTrail::CopyTrail(win::HKEY root, const char16_t* path) : root_(root) {
   for (std::size_t i = 0; i < length; ++i) text_[i] = path[i];
   text_[length] = u'\0';
   // Empty components (a leading or doubled backslash) count for none.
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < length; ++at) {
+    if (text_[at] != u'\\' && (at == 0 || text_[at - 1] == u'\\')) ++count;
+  }
+  components_.reset(new Component[count]);
   std::size_t start = 0;
   for (std::size_t at = 0; at <= length; ++at) {
     if (at != length && text_[at] != u'\\') continue;
-    if (at > start) {
-      starts_.push_back(start);
-      ends_.push_back(at);
-    }
+    if (at > start) components_[levels_++] = Component{start, at};
     start = at + 1;
   }
 }
 
 WideStr CopyTrail::Name(int level) const {
-  const WideStr rest(text_.get() + starts_[level]);
-  return WideStr::Left(static_cast<int>(ends_[level] - starts_[level]), rest);
+  const Component& name = components_[level];
+  const WideStr rest(text_.get() + name.start);
+  return WideStr::Left(static_cast<int>(name.end - name.start), rest);
 }
 
 WideStr CopyTrail::Path(int level) { return WideStr(Prefix(level)); }
@@ -102,8 +105,8 @@ WideStr CopyTrail::Path(int level) { return WideStr(Prefix(level)); }
 const char16_t* CopyTrail::Prefix(int level) {
   // Higher levels may have been cut off at their ends before: the
   // separators go back.
-  for (int higher = 0; higher < level; ++higher) text_[ends_[higher]] = u'\\';
-  text_[ends_[level]] = u'\0';
+  for (int higher = 0; higher < level; ++higher) text_[components_[higher].end] = u'\\';
+  text_[components_[level].end] = u'\0';
   return text_.get();
 }
 
@@ -135,8 +138,9 @@ TrailWalk CopyTrail::Walk(TrailStart start, bool keep_open) {
     }
     if (opened != win::ERROR_SUCCESS) return std::move(fail(level));
     // The child's name, terminated at its own end.
-    const char16_t* child = text_.get() + starts_[level + 1];
-    const std::size_t child_length = ends_[level + 1] - starts_[level + 1];
+    const Component& child_name = components_[level + 1];
+    const char16_t* child = text_.get() + child_name.start;
+    const std::size_t child_length = child_name.end - child_name.start;
     const Lookup noted = FindNoteFor(key.get(), child, child_length);
     if (noted == Lookup::kFailed) return std::move(fail(level));
     if (child_unconfirmed) {

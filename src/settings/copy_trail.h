@@ -15,7 +15,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <vector>
 
 #include "platform/win_api.h"
 #include "registry/reg_key.h"
@@ -57,7 +56,7 @@ class CopyTrail {
 
   // The number of components of the path, and the name of component
   // |level| (0 for the first).
-  int Levels() const { return static_cast<int>(ends_.size()); }
+  int Levels() const { return levels_; }
   WideStr Name(int level) const;
   // The path down to component |level|.
   WideStr Path(int level);
@@ -77,10 +76,16 @@ class CopyTrail {
   const char16_t* Prefix(int level);
   void KeepFrom(TrailWalk& walk, int level, bool keep_open);
 
+  // Where a component's name starts in text_, and where it ends.
+  struct Component {
+    std::size_t start;
+    std::size_t end;
+  };
+
   win::HKEY root_;
   std::unique_ptr<char16_t[]> text_;
-  std::vector<std::size_t> starts_;
-  std::vector<std::size_t> ends_;
+  std::unique_ptr<Component[]> components_;
+  int levels_ = 0;
 };
 
 inline TrailWalk WalkCopyTrail(win::HKEY root, const char16_t* path, TrailStart start,

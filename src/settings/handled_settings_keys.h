@@ -11,8 +11,8 @@
 // lookup costs the same however many keys were handled before.
 #pragma once
 
-#include <string>
-#include <unordered_set>
+#include "registry/key_name_set.h"
+#include "registry/wide_str.h"
 
 class HandledSettingsKeys {
  public:
@@ -31,7 +31,8 @@ class HandledSettingsKeys {
   void RememberTrailFreeKey(const char16_t* path);
 
  private:
-  std::unordered_set<std::u16string> visits_;
-  std::unordered_set<std::u16string> user_keys_;
-  std::u16string trail_free_;
+  // One set for each view, the 32-bit view's first.
+  KeyNameSet visits_[2];
+  KeyNameSet user_keys_;
+  WideStr trail_free_;
 };

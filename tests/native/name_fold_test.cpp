@@ -7,6 +7,7 @@
 #include <map>
 
 #include "platform/emulation/key_tree.h"
+#include "registry/wide_str.h"
 #include "settings/handled_settings_keys.h"
 
 namespace {
@@ -51,6 +52,28 @@ TEST(HandledSettingsKeys, NamesDifferingOnlyInCaseAreOneKey) {
   handled.RememberUserKey(u"Software\\Ωmega\\Жар");
   EXPECT_TRUE(handled.HasUserKey(u"SOFTWARE\\ωMEGA\\жАР"));
   EXPECT_FALSE(handled.HasUserKey(u"Software\\Omega\\Жар"));
+}
+
+TEST(HandledSettingsKeys, EveryKeyIsFoundOnceHoweverManyThereAre) {
+  HandledSettingsKeys handled;
+  EXPECT_TRUE(handled.FirstVisit(nullptr, false));
+  EXPECT_FALSE(handled.FirstVisit(u"", false));
+  EXPECT_FALSE(handled.HasUserKey(u"Software\\Ä0"));
+  // Far more keys than the memory first has room for.
+  for (int i = 0; i < 200; ++i) {
+    const WideStr path = WideStr(u"Software\\Ä") + WideStr(i).get();
+    EXPECT_TRUE(handled.FirstVisit(path.get(), false)) << i;
+    handled.RememberUserKey(path.get());
+  }
+  for (int i = 0; i < 200; ++i) {
+    const WideStr path = WideStr(u"SOFTWARE\\ä") + WideStr(i).get();
+    EXPECT_FALSE(handled.FirstVisit(path.get(), false)) << i;
+    EXPECT_TRUE(handled.FirstVisit(path.get(), true)) << i;
+    EXPECT_TRUE(handled.HasUserKey(path.get())) << i;
+  }
+  EXPECT_TRUE(handled.FirstVisit(u"Software\\Ä200", false));
+  EXPECT_FALSE(handled.HasUserKey(u"Software\\Ä200"));
+  EXPECT_FALSE(handled.HasUserKey(u""));
 }
 
 }  // namespace

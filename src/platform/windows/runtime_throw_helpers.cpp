@@ -10,7 +10,12 @@
 //
 // Should the engine come to need another helper, libstdc++'s object returns
 // and the link fails on these being defined twice; the new one belongs here.
+//
+// The check of a new[] of variable length throws through a helper of the C++
+// ABI, which sits in one object with those of dynamic_cast and typeid and
+// brings std::bad_cast and std::bad_typeid along; its version is here too.
 #include <bits/functexcept.h>
+#include <cxxabi.h>
 
 #include <new>
 
@@ -23,3 +28,9 @@ void __throw_bad_array_new_length() { throw bad_array_new_length(); }
 void __throw_length_error(const char*) { throw bad_alloc(); }
 
 }  // namespace std
+
+namespace __cxxabiv1 {
+
+extern "C" void __cxa_throw_bad_array_new_length() { throw std::bad_array_new_length(); }
+
+}  // namespace __cxxabiv1
