@@ -1,5 +1,6 @@
 #include "settings/setting_switch.h"
 
+#include <cstddef>
 #include <memory>
 
 #include "registry/key_tree.h"
@@ -54,9 +55,15 @@ RawValue UnfinishedCopyMark() {
   return mark;
 }
 
+// Asked of every setting read: compares without allocating.
 bool IsUnfinishedCopyMark(const RawValue& value) {
-  const RawValue mark = UnfinishedCopyMark();
-  return value.type == mark.type && value.data == mark.data;
+  constexpr std::size_t kUnits = sizeof kUnfinishedCopyText / sizeof(char16_t) - 1;
+  if (value.type != win::REG_NONE || value.data.size() != 2 * kUnits) return false;
+  for (std::size_t i = 0; i < kUnits; ++i) {
+    const char16_t unit = static_cast<char16_t>(value.data[2 * i] | value.data[2 * i + 1] << 8);
+    if (unit != kUnfinishedCopyText[i]) return false;
+  }
+  return true;
 }
 
 // Fills the marked |copy| with what the machine's |source| holds, the
@@ -233,8 +240,9 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
       const TrailWalk trail = WalkCopyTrail(root, path, TrailStart::kUnmarkedEmpty);
       if (!trail.ok) return false;
       if (trail.settings_key_removed) {
-        if (level == SettingLevel::kUser)
+        if (level == SettingLevel::kUser) {
           return InstallUserCopy(setting, root, path, view, handled);
+        }
         ++call.copies_removed;
         LogCopyRemoved(root, path, view, true);
         return true;
