@@ -16,17 +16,12 @@ std::size_t Hash(const char16_t* name) {
   return hash;
 }
 
-bool SameName(const char16_t* a, const char16_t* b) {
-  while (*a != u'\0' && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
-  return FoldNameUnit(*a) == FoldNameUnit(*b);
-}
-
 }  // namespace
 
 std::size_t KeyNameSet::SlotOf(const char16_t* name) const {
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = Hash(name) & mask;
-  while (!slots_[slot].IsNull() && !SameName(slots_[slot].get(), name)) slot = (slot + 1) & mask;
+  while (!slots_[slot].IsNull() && !SameKeyName(slots_[slot].get(), name)) slot = (slot + 1) & mask;
   return slot;
 }
 

@@ -60,10 +60,7 @@ bool PruneEmptyAncestors(win::HKEY parent, char16_t* text, int length) {
 // Whether |name| is one of the null-terminated |names|, in any case.
 bool IsNamedIn(const char16_t* name, const char16_t* const* names) {
   for (; names != nullptr && *names != nullptr; ++names) {
-    const char16_t* other = *names;
-    int i = 0;
-    while (name[i] != u'\0' && FoldNameUnit(name[i]) == FoldNameUnit(other[i])) ++i;
-    if (name[i] == u'\0' && other[i] == u'\0') return true;
+    if (SameKeyName(name, *names)) return true;
   }
   return false;
 }

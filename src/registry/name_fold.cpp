@@ -21,3 +21,8 @@ char16_t FoldNameUnit(char16_t unit) {
   if (unit >= 0x450 && unit <= 0x45F) return unit - 0x50;
   return unit;
 }
+
+bool SameKeyName(const char16_t* a, const char16_t* b) {
+  while (*a != u'\0' && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
+  return FoldNameUnit(*a) == FoldNameUnit(*b);
+}

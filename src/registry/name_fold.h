@@ -6,3 +6,6 @@
 // ASCII; any other unit compares as it is. Folding unit by unit keeps
 // surrogates unchanged.
 char16_t FoldNameUnit(char16_t unit);
+
+// Whether the NUL-terminated |a| and |b| are one name to the registry.
+bool SameKeyName(const char16_t* a, const char16_t* b);

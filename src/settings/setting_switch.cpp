@@ -66,21 +66,6 @@ bool IsUnfinishedCopyMark(const RawValue& value) {
   return true;
 }
 
-// Fills the marked |copy| with what the machine's |source| holds, the
-// marker and the setting aside, and then switches the setting, from the
-// machine's value: the copy is complete from that write on. What an earlier
-// run put there is written over. False when the copy could not be filled
-// (|filled| false) or the setting not switched.
-bool FillCopy(const Setting& setting, RegKeyW& source, RegKeyW& copy, bool* filled) {
-  const char16_t* const left_out[] = {kRemoveOnUninstallName, setting.value_name, nullptr};
-  *filled = CopyKeyContents(source, copy, left_out);
-  if (!*filled) return false;
-  NoteCopyMade();
-  RawValue old;
-  const Lookup current = ReadRawValue(source, setting.value_name, &old);
-  return BackupAndSetRead(copy, setting.value_name, current, old, true);
-}
-
 // Removes again what a copy that could not be completed made: the copy
 // itself when it is there, and then its trail.
 bool RemoveFailedCopy(win::HKEY root, RegKeyW* copy, const char16_t* path) {
@@ -132,10 +117,18 @@ bool InstallUserCopy(const Setting& setting, win::HKEY root, const char16_t* pat
   }
   parent.reset();
   handled.RememberUserKey(path);
-  bool filled = false;
-  if (!WriteRawValue(copy, setting.value_name, UnfinishedCopyMark())) return abandon(&copy);
-  if (FillCopy(setting, source, copy, &filled)) return true;
-  return filled ? false : abandon(&copy);
+  // The machine's content, the marker and the setting aside, and then the
+  // setting switched from the machine's value: the copy's last write, which
+  // makes it complete.
+  const char16_t* const left_out[] = {kRemoveOnUninstallName, setting.value_name, nullptr};
+  if (!WriteRawValue(copy, setting.value_name, UnfinishedCopyMark()) ||
+      !CopyKeyContents(source, copy, left_out)) {
+    return abandon(&copy);
+  }
+  NoteCopyMade();
+  RawValue old;
+  const Lookup current = ReadRawValue(source, setting.value_name, &old);
+  return BackupAndSetRead(copy, setting.value_name, current, old, true);
 }
 
 // What an Install finds in a settings key of the user's.
@@ -185,23 +178,22 @@ bool RemoveMarkedCopy(RegKeyW& key, const char16_t* path, win::REGSAM view, bool
   return trail.Walk(TrailStart::kDeleted).ok;
 }
 
-// A copy that a run which stopped had begun: a user-level Install finishes
-// it from the machine's key, or takes it away where that is gone; a
-// machine-level one, which makes no copies, takes it away.
-bool FinishUnfinishedCopy(const Setting& setting, RegKeyW& copy, const char16_t* path,
-                          win::REGSAM view, SettingLevel level, ActionCall& call) {
-  RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
-  if (source.opened() == Lookup::kFailed) return false;
-  if (level == SettingLevel::kMachine || source.opened() == Lookup::kAbsent) {
-    return RemoveMarkedCopy(copy, path, view, true, call);
+// A copy that a run which stopped had begun: a user-level Install makes it
+// again from the machine's key, so that it is what one clean Install makes
+// even where the machine's key changed meanwhile, or takes it away where
+// that is gone; a machine-level one, which makes no copies, takes it away.
+bool RedoUnfinishedCopy(const Setting& setting, RegKeyW& copy, const char16_t* path,
+                        win::REGSAM view, SettingLevel level, ActionCall& call) {
+  if (level == SettingLevel::kMachine) return RemoveMarkedCopy(copy, path, view, true, call);
+  {
+    RegKeyW source(win::HKEY_LOCAL_MACHINE, path, win::KEY_READ | view, false);
+    if (source.opened() == Lookup::kFailed) return false;
+    if (source.opened() == Lookup::kAbsent) return RemoveMarkedCopy(copy, path, view, true, call);
   }
-  // The note of its parent may still name it.
-  if (!WalkCopyTrail(call.user_root, path, TrailStart::kAbsent).ok) return false;
-  call.handled.RememberUserKey(path);
-  bool filled = false;
-  if (FillCopy(setting, source, copy, &filled)) return true;
-  if (!filled) RemoveFailedCopy(call.user_root, &copy, path);
-  return false;
+  // The copy alone goes: the keys above it stay for the new one, and a note
+  // naming it goes with the new one's walk.
+  if (!DeleteKeyTree(copy, false)) return false;
+  return InstallUserCopy(setting, call.user_root, path, view, call.handled);
 }
 
 // Whether the open settings key |key| is empty; kFailed when it cannot be
@@ -232,7 +224,7 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
     case UserKey::kFailed:
       return false;
     case UserKey::kUnfinishedCopy:
-      return FinishUnfinishedCopy(setting, key, path, view, level, call);
+      return RedoUnfinishedCopy(setting, key, path, view, level, call);
     case UserKey::kEmpty: {
       // It may be a copy that a run which stopped had only just created:
       // that is made anew, or at machine level simply goes.
@@ -270,7 +262,8 @@ bool FinishCopyTrail(const char16_t* path, win::REGSAM view, TrailStart start, A
     ++call.copies_removed;
     LogCopyRemoved(call.user_root, path, view, true);
   }
-  // The walk stopped above the deepest missing key, its note gone.
+  // The walk stopped at the first key that stays: nothing names the missing
+  // key below it any more.
   if (walk.ok && absent) call.handled.RememberTrailFreeKey(trail.Path(walk.kept + 1).get());
   return walk.ok;
 }

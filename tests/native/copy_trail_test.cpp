@@ -135,9 +135,10 @@ HKCU\Software\Acme\R1\P\InfoCenter\SKRW_Backup
 }
 
 // A copy that a run stopped in the middle of making, in each state it can
-// be left in: a per-user Install finishes it into what one clean Install
-// makes, a machine-level one, which makes no copies, takes it away.
-TEST_F(CopyTrailTest, UnfinishedCopyIsFinishedOrTakenAway) {
+// be left in: a per-user Install makes it again, into what one clean Install
+// makes also where the machine's key has changed since, and a machine-level
+// one, which makes no copies, takes it away.
+TEST_F(CopyTrailTest, UnfinishedCopyIsMadeAgainOrTakenAway) {
   const std::string machine = R"(
 HKLM\SOFTWARE\Acme\R1\P\InfoCenter
   InfoCenterOn = dword:1
@@ -160,6 +161,8 @@ HKLM\SOFTWARE\Acme\R1\P\InfoCenter\Sub
           "  Mode = sz:x\nHKCU\\Software\\Acme\\R1\\P\\InfoCenter\\Sub\n"
           "  A = dword:1\nHKCU\\Software\\Acme\\R1\\P\\InfoCenter\\SKRW_Backup\n"
           "  InfoCenterOn = dword:1\n",  // all but the switch
+      // what the machine's key held before it changed
+      kProduct + copy + mark + "  Gone = sz:y\nHKCU\\Software\\Acme\\R1\\P\\InfoCenter\\Old\n",
   };
   for (const std::string& state : unfinished) {
     emu::Reset();
@@ -187,6 +190,28 @@ HKLM\SOFTWARE\Acme\R1\P\InfoCenter\Sub
 HKLM\SOFTWARE\Acme\R1\P\InfoCenter\SKRW_Backup
   InfoCenterOn = dword:1
 )");
+  }
+
+  // Making it again can itself be cut short after any call: the run after
+  // that still makes what one clean Install makes.
+  const std::string start = machine + kProduct + copy;
+  emu::Reset();
+  emu::Load(start);
+  emu::ClearCalls();
+  EXPECT_TRUE(Switch(true));
+  const std::string clean = emu::Dump();
+  const std::size_t calls = emu::Calls().size();
+  for (std::size_t dies_after = 0; dies_after < calls; ++dies_after) {
+    emu::Reset();
+    emu::Load(start);
+    emu::DieAfterCall(dies_after);
+    Switch(true);
+    emu::ClearFaults();
+    const std::string stopped = emu::Dump();
+    emu::Reset();
+    emu::Load(stopped);
+    EXPECT_TRUE(Switch(true)) << dies_after;
+    EXPECT_EQ(emu::Dump(), clean) << "stopped after call " << dies_after;
   }
 }
 
