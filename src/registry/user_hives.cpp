@@ -47,12 +47,6 @@ bool IsPersonSid(const char16_t* name) {
   return digit_before;
 }
 
-// Whether |a| and |b| name the same SID, as the registry compares key names.
-bool SameSid(const char16_t* a, const char16_t* b) {
-  while (*a != 0 && FoldNameUnit(*a) == FoldNameUnit(*b)) ++a, ++b;
-  return FoldNameUnit(*a) == FoldNameUnit(*b);
-}
-
 // The people's SIDs in ProfileList (64-bit view), in its order. kAbsent when
 // there is no ProfileList; kFailed when it could not be read to its end, with
 // the failing call noted.
@@ -128,7 +122,7 @@ Lookup ReadProfileFolder(RegKeyW& entry, WideStr* folder, Failed* failed) {
 
 }  // namespace
 
-bool Persons::IsOwn(const WideStr& sid) const { return SameSid(sid.get(), own_sid.get()); }
+bool Persons::IsOwn(const WideStr& sid) const { return SameKeyName(sid.get(), own_sid.get()); }
 
 Lookup ReadPersons(Persons* persons) {
   ForgetFailure();

@@ -152,15 +152,16 @@ UserKey LookAtUserKey(RegKeyW& key, Lookup current, const RawValue& old) {
     // A copy holds its marker alone only until the mark goes in.
     if (sub_keys != 0 || values != 1) return UserKey::kOwn;
   }
-  switch (FindRemovalMarker(key)) {
-    case Lookup::kFound:
-      return UserKey::kUnfinishedCopy;
-    case Lookup::kAbsent:
-      return UserKey::kOwn;
-    case Lookup::kFailed:
-      break;
-  }
-  return UserKey::kFailed;
+  const Lookup marked = FindRemovalMarker(key);
+  if (marked == Lookup::kFailed) return UserKey::kFailed;
+  return marked == Lookup::kFound ? UserKey::kUnfinishedCopy : UserKey::kOwn;
+}
+
+// Counts and tells a copy removed at |path| in the user's hive; |leftovers|
+// when it was never finished, or only its trail was left.
+void CountCopyRemoved(const char16_t* path, win::REGSAM view, bool leftovers, ActionCall& call) {
+  ++call.copies_removed;
+  LogCopyRemoved(call.user_root, path, view, leftovers);
 }
 
 // Deletes the marked copy |key| at |path| in the user's hive, and then the
@@ -171,8 +172,7 @@ bool RemoveMarkedCopy(RegKeyW& key, const char16_t* path, win::REGSAM view, bool
   // version left unmarked are known only to this run.
   CopyTrail trail(call.user_root, path);
   if (!DeleteKeyTree(key, false)) return false;
-  ++call.copies_removed;
-  LogCopyRemoved(call.user_root, path, view, leftovers);
+  CountCopyRemoved(path, view, leftovers, call);
   // Should that fail, those this version made stay marked, and the next run
   // removes them.
   return trail.Walk(TrailStart::kDeleted).ok;
@@ -235,8 +235,7 @@ bool InstallUserLevel(const Setting& setting, const char16_t* path, win::REGSAM 
         if (level == SettingLevel::kUser) {
           return InstallUserCopy(setting, root, path, view, handled);
         }
-        ++call.copies_removed;
-        LogCopyRemoved(root, path, view, true);
+        CountCopyRemoved(path, view, true, call);
         return true;
       }
       RegKeyW own(root, path, kReadWrite | view, false);
@@ -258,10 +257,7 @@ bool FinishCopyTrail(const char16_t* path, win::REGSAM view, TrailStart start, A
   if (absent && call.handled.IsBelowTrailFreeKey(path)) return true;
   CopyTrail trail(call.user_root, path);
   const TrailWalk walk = trail.Walk(start);
-  if (walk.removed_any) {
-    ++call.copies_removed;
-    LogCopyRemoved(call.user_root, path, view, true);
-  }
+  if (walk.removed_any) CountCopyRemoved(path, view, true, call);
   // The walk stopped at the first key that stays: nothing names the missing
   // key below it any more.
   if (walk.ok && absent) call.handled.RememberTrailFreeKey(trail.Path(walk.kept + 1).get());

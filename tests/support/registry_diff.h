@@ -81,35 +81,6 @@ inline std::vector<std::string> Losses(const Registry& before, const Registry& e
   return losses;
 }
 
-// Every key and value in which |actual| is not exactly |expected|.
-inline std::vector<std::string> Differing(const Registry& expected, const Registry& actual) {
-  std::vector<std::string> differing;
-  std::set<std::string> keys;
-  for (const Registry* registry : {&expected, &actual}) {
-    for (const auto& entry : *registry) keys.insert(entry.first);
-  }
-  for (const std::string& key : keys) {
-    const auto* want = Values(expected, key);
-    const auto* have = Values(actual, key);
-    if (want == nullptr || have == nullptr) {
-      differing.push_back((have ? "extra key " : "missing key ") + key);
-      continue;
-    }
-    if (*want == *have) continue;
-    std::set<std::string> names;
-    for (const auto* values : {want, have}) {
-      for (const auto& value : *values) names.insert(value.first);
-    }
-    for (const std::string& name : names) {
-      const std::string now = ValueOf(actual, key, name);
-      const std::string clean = ValueOf(expected, key, name);
-      if (now != clean)
-        differing.push_back(key + " " + name + " = " + now + " (expected " + clean + ")");
-    }
-  }
-  return differing;
-}
-
 // Names of the library's own left in |registry|.
 inline std::vector<std::string> OwnLeftovers(const Registry& registry) {
   std::vector<std::string> left;
